@@ -1,0 +1,72 @@
+// The main loop. It keeps the original order of a pass, but instead of spinning while it waits it
+// sleeps on the event queue until the next step is due, so the processor idles between steps.
+#include "app/main_loop.h"
+
+#include "app/startup.h"
+#include "app/window_procedure.h"
+#include "app/window_services.h"
+#include "controls/input_reader.h"
+#include "game/frame_step.h"
+#include "game/game_state.h"
+
+namespace {
+constexpr uint32_t kStepThresholdMs = 30;
+}
+
+int32_t eventWaitMs() {
+    if (game.startupStage < 0) return 0;
+    if (game.startupStage == 1 && (game.mouseChosen || game.keyboardChosen)) return 0;
+    if (!game.running) return -1;
+    uint32_t since = game.tickSource->now() - game.lastStepTick;
+    if (since > kStepThresholdMs) return 0;
+    return static_cast<int32_t>(kStepThresholdMs + 1 - since);
+}
+
+bool runPass(int& exitCode) {
+    WindowEvent event;
+    if (game.mainWindow->nextEvent(event, eventWaitMs())) {
+        if (event.type == EventType::Quit) {
+            exitCode = event.quitCode;
+            return false;
+        }
+        windowProcedure(event);
+    }
+
+    if (game.startupStage < 0) {
+        game.startupStage = 0;
+        paintStatus(0);
+        if (!startUp()) {
+            exitCode = 0;
+            return false;
+        }
+        paintStatus(game.startupStage);
+    } else if (game.startupStage == 1 && (game.mouseChosen || game.keyboardChosen)) {
+        game.running = 1;
+        if (!createInputDevice()) {
+            exitCode = 0;
+            return false;
+        }
+        game.startupStage = 2;
+    }
+
+    if (game.running) {
+        uint32_t t = game.tickSource->now();
+        if (game.restartClock) {
+            game.gameStartTick = t;
+            game.restartClock = 0;
+        }
+        game.nowTick = t;
+        if (t - game.lastStepTick > kStepThresholdMs) {
+            stepFrame();
+            game.lastStepTick = t;
+        }
+    }
+    return true;
+}
+
+int runMainLoop() {
+    int exitCode = 0;
+    while (runPass(exitCode)) {
+    }
+    return exitCode;
+}

@@ -1,0 +1,13 @@
+// The main loop: one event per pass, the start-up stages, and a frame step whenever more than 30
+// milliseconds have passed since the last one.
+#pragma once
+
+#include <cstdint>
+
+// Runs one pass. Returns false when the loop ends, with the program's exit code in exitCode.
+bool runPass(int& exitCode);
+// Runs passes until the loop ends; returns the exit code.
+int runMainLoop();
+// How long the next pass may wait for an event: until the next step is due, or without end
+// (negative) while no frames are stepped yet.
+int32_t eventWaitMs();

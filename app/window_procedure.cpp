@@ -1,0 +1,161 @@
+// The window procedure: every event the window delivers and every key command, each with the
+// phase conditions under which it acts.
+#include "app/window_procedure.h"
+
+#include <string>
+
+#include "aircraft/player_plane.h"
+#include "app/messages.h"
+#include "app/startup.h"
+#include "audio/sound_system.h"
+#include "controls/flight_recorder.h"
+#include "game/frame_step.h"
+#include "game/game_state.h"
+#include "game/new_game.h"
+#include "hud/hud.h"
+#include "hud/spark_effect.h"
+#include "scene/background.h"
+#include "scene/obstacles.h"
+#include "scene/targets.h"
+
+namespace {
+
+uint32_t currentTick() { return game.tickSource ? game.tickSource->now() : 0; }
+
+FileDialog recordingDialog(const char* title, bool save) {
+    FileDialog dialog;
+    dialog.title = title;
+    dialog.filterName = ".dvk (.dvk)";
+    dialog.filterPattern = "*.dvk";
+    dialog.defaultExtension = save ? "dvk" : "";
+    dialog.mustExist = !save;
+    dialog.confirmOverwrite = save;
+    return dialog;
+}
+
+// The sound system answers setTempo(-1) with true exactly when it is initialised.
+bool soundSystemUp() { return game.soundSystem && game.soundSystem->setTempo(-1.0f); }
+
+void startReplay() {
+    if (game.flightRecorder) game.flightRecorder->startPlayback();
+    newGame();
+    game.replaying = 1;
+    game.halted = 0;
+}
+
+void loadAndReplay() {
+    std::string path;
+    if (!game.mainWindow || !game.mainWindow->openFileDialog(recordingDialog(kLoadTitle, false), path))
+        return;
+    if (game.flightRecorder && game.flightRecorder->loadFromFile(path))
+        game.mainWindow->invalidate();
+    else
+        showMessage(kLoadFailedMessage);
+    // Whether the load worked or not, the replay starts over what the recorder now holds.
+    startReplay();
+}
+
+void save() {
+    std::string path;
+    if (!game.mainWindow || !game.mainWindow->saveFileDialog(recordingDialog(kSaveTitle, true), path))
+        return;
+    if (!game.flightRecorder || !game.flightRecorder->saveToFile(path))
+        showMessage(kSaveFailedMessage);
+}
+
+void togglePause() {
+    game.halted = game.halted ? 0 : 1;
+    if (game.halted)
+        game.pauseStartTick = currentTick();
+    else
+        game.pausedMs += currentTick() - game.pauseStartTick;
+}
+
+}  // namespace
+
+void handleKeyDown(int key) {
+    switch (key) {
+        case kVkControl:
+            toggleView();
+            break;
+        case kVkEscape:
+            if (game.mainWindow) game.mainWindow->postQuit(0);
+            break;
+        case kVkUp:
+            if (!game.mouseChosen && !game.keyboardChosen) game.keyboardChosen = 1;
+            break;
+        case kVkM:
+            if (!game.soundSystem) break;
+            if (game.musicOn) {
+                game.soundSystem->setVolume(-10000);
+                game.musicOn = 0;
+            } else {
+                game.soundSystem->setVolume(game.musicVolume);
+                game.musicOn = 1;
+            }
+            break;
+        case kVkF1:
+            if (!game.introActive && !game.gameOver && !game.allTargetsPassed) togglePause();
+            break;
+        case kVkF2:
+            if (!game.steering && game.halted && !game.replaying) startReplay();
+            break;
+        case kVkF3:
+            if (game.halted) {
+                if (game.flightRecorder) game.flightRecorder->startRecording();
+                newGame();
+                game.replaying = 0;
+                game.halted = 0;
+            }
+            break;
+        case kVkF5:
+            if (soundSystemUp() && game.halted) loadAndReplay();
+            break;
+        case kVkF6:
+            if (soundSystemUp() && game.halted) save();
+            break;
+        default:
+            break;
+    }
+}
+
+void redrawScene() {
+    if (!game.device) return;
+    GraphicsDevice& device = *game.device;
+    device.beginScene();
+    float viewRoll = game.cockpitView ? -game.bank : 0.0f;
+    if (!(game.bumping && game.cockpitView)) drawBackground(viewRoll * kDegToRad);
+    drawObstacles(false);
+    if (!game.cockpitView) drawPlayerPlane(0);
+    drawTargets(false);
+    if (game.bumping && game.burstEffect) game.burstEffect->draw(device, 0);
+    updateHud();
+    device.endScene();
+    device.present();
+}
+
+void windowProcedure(const WindowEvent& event) {
+    switch (event.type) {
+        case EventType::KeyDown:
+            handleKeyDown(event.key);
+            break;
+        case EventType::LeftButtonDown:
+            if (!game.mouseChosen && !game.keyboardChosen) game.mouseChosen = 1;
+            break;
+        case EventType::Paint:
+            if (game.startupStage <= 1)
+                paintStatus(game.startupStage);
+            else
+                redrawScene();
+            break;
+        case EventType::Close:
+            if (game.mainWindow) game.mainWindow->destroyWindow();
+            shutDown();
+            break;
+        case EventType::Destroy:
+            shutDown();
+            break;
+        case EventType::Quit:
+            break;
+    }
+}

@@ -1,0 +1,14 @@
+// The window procedure: the controller choice, the key commands, repaints, close and destroy.
+#pragma once
+
+#include "app/window_services.h"
+
+void windowProcedure(const WindowEvent& event);
+void handleKeyDown(int key);
+// Draws the current state once without advancing anything (a repaint while the game runs).
+void redrawScene();
+
+constexpr const char* kLoadTitle = "Load Dravik File";
+constexpr const char* kSaveTitle = "Save Dravik File";
+constexpr const char* kLoadFailedMessage = "記録ファイルの読み込みに失敗しました";
+constexpr const char* kSaveFailedMessage = "記録ファイルの保存に失敗しました";

@@ -1,0 +1,7 @@
+// The live input reader: the chosen mouse or keyboard polled once per frame, mapped to turn and
+// speed input, recorded.
+#pragma once
+
+bool createInputDevice();
+bool readInput();
+void releaseInputDevice();

@@ -1,0 +1,181 @@
+// One frame step: the phase tests in their fixed order, the intro fade, the finish and game-over
+// sequence, the flight drawing with movement, the HUD and the music tempo.
+#include "game/frame_step.h"
+
+#include <cmath>
+
+#include "aircraft/player_plane.h"
+#include "aircraft/result_screen.h"
+#include "audio/sound_system.h"
+#include "controls/flight_recorder.h"
+#include "controls/input_reader.h"
+#include "game/game_state.h"
+#include "hud/hud.h"
+#include "hud/spark_effect.h"
+#include "scene/background.h"
+#include "scene/device_setup.h"
+#include "scene/obstacles.h"
+#include "scene/targets.h"
+
+namespace {
+
+bool setVolume(int32_t volume) {
+    return game.soundSystem ? game.soundSystem->setVolume(volume) : false;
+}
+
+// The sky colour from the game time: whole seconds modulo 180 on a sine swing.
+uint32_t skyColour(uint32_t elapsedTenths) {
+    uint32_t s = (elapsedTenths / 10) % 180;
+    float w = std::sin(static_cast<float>(s) * kDegToRad) * 120.0f;
+    int32_t red = static_cast<int32_t>(w) + 127;
+    int32_t green = 239 - static_cast<int32_t>(w);
+    int32_t blue = 250;
+    return 0xFF000000u | (static_cast<uint32_t>(red & 0xFF) << 16) |
+           (static_cast<uint32_t>(green & 0xFF) << 8) | static_cast<uint32_t>(blue & 0xFF);
+}
+
+}  // namespace
+
+int stepIntro() {
+    int32_t red = 127, green = 239, blue = 250;
+    int32_t d = 2 * static_cast<int32_t>(game.introFrame);
+    if (d < red) red = d;
+    if (d < green) green = d;
+    if (255 - d > blue) blue = 255 - d;
+    game.clearColour = (static_cast<uint32_t>(red) << 16) | (static_cast<uint32_t>(green) << 8) |
+                       static_cast<uint32_t>(blue);
+    game.sceneFade = static_cast<float>(game.introFrame) / 150.0f;
+    if (game.introFrame > 100)
+        game.speed = static_cast<float>(game.introFrame - 100) / 50.0f * 10.0f;
+    game.introFrame += 1;
+    if (game.introFrame >= 150) {
+        game.halted = 0;
+        game.introFrame = 0;
+        game.introActive = 0;
+    }
+    return 1;
+}
+
+int stepFinish() {
+    if (game.allTargetsPassed) {
+        if (game.finishFrame == 70) {
+            game.musicVolume -= 500;
+            if (!setVolume(game.musicVolume)) return 0;
+        }
+        uint32_t old = game.finishFrame;
+        game.finishFrame += 1;
+        if (old > 120) {
+            game.gameOver = 1;
+            game.allTargetsPassed = 0;
+        }
+    }
+    if (game.gameOver) {
+        game.sceneFade -= 0.005f;
+        int32_t drop = 0;
+        if (game.gameOverFrame == 50) drop = 1000;
+        if (game.gameOverFrame == 100) drop = 1000;
+        if (game.gameOverFrame == 150) drop = 2000;
+        if (drop) {
+            game.musicVolume -= drop;
+            if (!setVolume(game.musicVolume)) return 0;
+        }
+        if (game.gameOverFrame >= 200) {
+            if (game.cockpitView) toggleView();
+            game.sceneFade = 0;
+            game.halted = 1;
+            game.replaying = 0;
+            game.gameOverFrame = 0;
+            if (!game.soundSystem || !game.soundSystem->stopAll()) return 0;
+            game.musicVolume = 1;
+            if (!setVolume(game.musicVolume)) return 0;
+            if (!game.soundSystem->playMusic(1)) return 0;
+            return 1;
+        }
+        game.gameOverFrame += 1;
+    }
+    return 1;
+}
+
+void toggleView() {
+    game.cockpitView = game.cockpitView ? 0 : 1;
+    setViewForCurrentEye();
+}
+
+int stepFrame() {
+    if (!game.device) return 0;
+    GraphicsDevice& device = *game.device;
+
+    if (game.introActive) {
+        stepIntro();
+    } else {
+        if (game.halted) {
+            if (game.gameOver) drawResultScreen();
+            return 1;
+        }
+
+        if (!game.replaying) {
+            if (!readInput()) return 0;
+        } else if (!replayInput()) {
+            game.halted = 1;
+            game.replaying = 0;
+        }
+
+        if (game.allTargetsPassed || game.gameOver) stepFinish();
+
+        if (!game.bumping && !game.allTargetsPassed && !game.gameOver)
+            game.clearColour = skyColour(game.elapsedTenths);
+    }
+
+    device.clear(kClearTarget | kClearZBuffer, game.clearColour, 1.0f, 0);
+
+    // Flight.
+    game.heading -= game.turnRate;
+    float bankTarget = game.turnRate * -10.0f;
+    game.bank += (bankTarget - game.bank) / 8.0f;
+    float viewRoll = game.cockpitView ? -game.bank : 0.0f;
+    updateLight(viewRoll);
+
+    if (game.bumping) {
+        int32_t fall = (static_cast<int32_t>(game.speed) * (32 - game.bumpCountdown)) / 100;
+        game.groundLevel += static_cast<float>(fall);
+        game.bumpCountdown -= 1;
+        if (game.cockpitView) device.setRenderState(RenderState::Ambient, 0xFF8888);
+        if (game.bumpCountdown < 0) {
+            game.bumping = 0;
+            game.bumpCountdown = 64;
+            game.bumpTumble = 0;
+            if (game.burstEffect) game.burstEffect->reset();
+        }
+    } else {
+        device.setRenderState(RenderState::Ambient, 0x404040);
+    }
+
+    device.beginScene();
+    if (!(game.bumping && game.cockpitView)) drawBackground(viewRoll * kDegToRad);
+    drawObstacles(true);
+    device.setRenderState(RenderState::Ambient, 0x550000);
+    if (!game.cockpitView) drawPlayerPlane(1);
+    device.setRenderState(RenderState::Ambient, 0x404040);
+    drawTargets(true);
+    if (game.bumping && game.burstEffect) game.burstEffect->draw(device, 1);
+
+    game.turnRate -= game.turnDelta;
+    game.speed -= game.speedDelta;
+    if (!game.steering) {
+        game.speedDelta = 0;
+        game.turnDelta = 0;
+        if (game.turnRate != 0) game.turnRate = game.turnRate / 1.05f;
+    }
+
+    updateHud();
+    device.endScene();
+    device.present();
+
+    if (game.tempoDirty) {
+        bool ok = game.soundSystem &&
+                  game.soundSystem->setTempo(0.8f + (game.speed - 10.0f) * 0.01f);
+        if (!ok) return 0;
+        game.tempoDirty = 0;
+    }
+    return 1;
+}

@@ -1,0 +1,6 @@
+// The process-wide game state.
+#include "game/game_state.h"
+
+GameState game;
+
+void resetGameState() { game = GameState{}; }

@@ -1,0 +1,28 @@
+// The spark spray of a bump: 75 textured point sprites flying out ahead of the plane.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "gfx/graphics_device.h"
+
+constexpr int SparkCount = 75;
+
+class SparkEffect {
+public:
+    virtual ~SparkEffect() = default;
+    int create(GraphicsDevice& device);
+    void reset();
+    int draw(GraphicsDevice& device, int advance);
+    void release();
+
+    std::unique_ptr<Texture> texture;
+    std::unique_ptr<VertexBuffer> vertexBuffer;
+    float velocityX[SparkCount] = {}, velocityY[SparkCount] = {}, velocityZ[SparkCount] = {};
+    float positionX[SparkCount] = {}, positionY[SparkCount] = {}, positionZ[SparkCount] = {};
+    uint32_t age[SparkCount] = {};
+};
+
+// The point-sprite states both effects set while they draw, and set back afterwards.
+void setPointSpriteStates(GraphicsDevice& device, Texture* texture, float pointSize);
+void restorePointSpriteStates(GraphicsDevice& device);

@@ -1,0 +1,4 @@
+// The four targets: moved, drawn without fog, and tested for a pass.
+#pragma once
+
+bool drawTargets(bool moving);
