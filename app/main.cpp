@@ -1,2 +1,34 @@
-// Entry point: builds the real platform and runs the game.
-int main() { return 0; }
+// Entry point: the one place that builds the real platform (SDL2 window and input, OpenGL device,
+// FluidSynth music, zenity dialogs) and hands it to the game.
+#include <SDL.h>
+
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "game/game_state.h"
+#include "platform/fluid_music_service.h"
+#include "platform/gl_device.h"
+#include "platform/sdl_input.h"
+#include "platform/sdl_ticks.h"
+#include "platform/sdl_window.h"
+
+int main(int /*argc*/, char** /*argv*/) {
+    static SdlWindow window;
+    static SdlTickSource ticks;
+    static SdlInputSource input;
+    static FluidMusicService music;
+
+    createProgramObjects();
+    if (!window.create()) return 0;
+    window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });
+    static GlGraphicsSystem graphics(window.handle());
+
+    game.mainWindow = &window;
+    game.tickSource = &ticks;
+    game.graphicsPlatform = &graphics;
+    game.inputPlatform = &input;
+    game.musicPlatform = &music;
+
+    int code = runMainLoop();
+    music.closeDown();
+    return code;
+}
