@@ -22,7 +22,8 @@ int32_t eventWaitMs() {
     return static_cast<int32_t>(kStepThresholdMs + 1 - since);
 }
 
-bool runPass(int& exitCode) {
+bool runPass(int& exitCode, bool* stepped) {
+    if (stepped) *stepped = false;
     WindowEvent event;
     if (game.mainWindow->nextEvent(event, eventWaitMs())) {
         if (event.type == EventType::Quit) {
@@ -59,6 +60,7 @@ bool runPass(int& exitCode) {
         if (t - game.lastStepTick > kStepThresholdMs) {
             stepFrame();
             game.lastStepTick = t;
+            if (stepped) *stepped = true;
         }
     }
     return true;

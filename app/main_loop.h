@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // Runs one pass. Returns false when the loop ends, with the program's exit code in exitCode.
-bool runPass(int& exitCode);
+// `stepped`, when given, says whether the pass called the frame step.
+bool runPass(int& exitCode, bool* stepped = nullptr);
 // Runs passes until the loop ends; returns the exit code.
 int runMainLoop();
 // How long the next pass may wait for an event: until the next step is due, or without end

@@ -1,0 +1,115 @@
+// Parsing the headless runner's command line.
+#include "headless_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+const char* const kHeadlessUsage =
+    "Usage: dravik-headless [options]\n"
+    "Runs the real game without a display: the same main loop, start-up, commands and frame\n"
+    "steps, on a virtual clock that moves only when the game would wait.\n"
+    "\n"
+    "  --replay FILE        choose the keyboard, then press F5 and load FILE, before the first step\n"
+    "  --script FILE        a timeline of events at given steps (see README)\n"
+    "  --steps N            close the window after N frame steps (the shut-down runs)\n"
+    "  --step-ms MS         the virtual clock's step in milliseconds (default 31)\n"
+    "  --start-tick T       the tick counter's first value (default 0)\n"
+    "  --state-log FILE     write one JSON object per frame step (JSON Lines)\n"
+    "  --log-obstacles      add the 250 obstacle positions to every state-log line\n"
+    "  --shot STEP:FILE.png save the presented 640x480 frame after that step (repeatable)\n"
+    "  --save FILE          at the end, save the recording through F6 (F1 first if needed)\n"
+    "  --audio-out FILE.wav write the final mix, in step with the virtual clock\n"
+    "  --no-gl              use a graphics device that draws nothing (no shots)\n"
+    "  --help               show this text\n"
+    "\n"
+    "Without --steps a run ends when a replay has stopped, when the script closes the window,\n"
+    "or after 100000 steps.\n";
+
+namespace {
+
+bool parseNumber(const std::string& s, uint64_t max, uint64_t& out) {
+    if (s.empty() || s[0] == '-' || s[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long v = std::strtoull(s.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v > max) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            if (out.empty()) {
+                error = a + " needs a non-empty value";
+                return false;
+            }
+            return true;
+        };
+        std::string v;
+        uint64_t n = 0;
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--replay") {
+            if (!value(o.replayFile)) return false;
+        } else if (a == "--script") {
+            if (!value(o.scriptFile)) return false;
+        } else if (a == "--steps") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, 1000000000ULL, n)) {
+                error = "--steps takes a whole number of steps, not '" + v + "'";
+                return false;
+            }
+            o.steps = n;
+        } else if (a == "--step-ms") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, 60000, n) || n == 0) {
+                error = "--step-ms takes milliseconds from 1 to 60000, not '" + v + "'";
+                return false;
+            }
+            o.stepMs = static_cast<uint32_t>(n);
+        } else if (a == "--start-tick") {
+            if (!value(v)) return false;
+            if (!parseNumber(v, 0xFFFFFFFFULL, n)) {
+                error = "--start-tick takes a tick count from 0 to 4294967295, not '" + v + "'";
+                return false;
+            }
+            o.startTick = static_cast<uint32_t>(n);
+        } else if (a == "--state-log") {
+            if (!value(o.stateLog)) return false;
+        } else if (a == "--log-obstacles") {
+            o.logObstacles = true;
+        } else if (a == "--shot") {
+            if (!value(v)) return false;
+            size_t colon = v.find(':');
+            if (colon == std::string::npos || !parseNumber(v.substr(0, colon), 1000000000ULL, n) ||
+                colon + 1 >= v.size()) {
+                error = "--shot takes STEP:FILE.png, not '" + v + "'";
+                return false;
+            }
+            o.shots.emplace_back(n, v.substr(colon + 1));
+        } else if (a == "--save") {
+            if (!value(o.saveFile)) return false;
+        } else if (a == "--audio-out") {
+            if (!value(o.audioOut)) return false;
+        } else if (a == "--no-gl") {
+            o.noGl = true;
+        } else {
+            error = "unknown option '" + a + "' (see --help)";
+            return false;
+        }
+    }
+    if (o.noGl && !o.shots.empty()) {
+        error = "--shot needs the GL device; it cannot be used with --no-gl";
+        return false;
+    }
+    return true;
+}

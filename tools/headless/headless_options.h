@@ -1,0 +1,28 @@
+// The headless runner's command line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct HeadlessOptions {
+    std::string replayFile;
+    std::string scriptFile;
+    std::optional<uint64_t> steps;
+    uint32_t stepMs = 31;
+    uint32_t startTick = 0;
+    std::string stateLog;
+    bool logObstacles = false;
+    std::vector<std::pair<uint64_t, std::string>> shots;  // step, PNG file
+    std::string saveFile;
+    std::string audioOut;
+    bool noGl = false;
+    bool help = false;
+};
+
+extern const char* const kHeadlessUsage;
+
+// False with a message for a bad argument.
+bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& options, std::string& error);
