@@ -1,0 +1,324 @@
+// The game's window on SDL2 and the translation of SDL events into the window procedure's events.
+#include "platform/sdl_window.h"
+
+#include <stb_image.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "platform/gl_device.h"
+#include "platform/status_painter.h"
+#include "platform/zenity.h"
+
+namespace {
+
+constexpr const char* kTitle = "Dravik";
+constexpr const char* kIconPath = "media/dravik.png";
+constexpr int kIconMaxSide = 1024;  // a larger "icon" is not decoded
+constexpr size_t kIconMaxBytes = 4 << 20;
+constexpr int kClientWidth = 640;
+constexpr int kClientHeight = 480;
+
+}  // namespace
+
+int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode) {
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return kVkF1 + (key - SDLK_F1);
+    switch (key) {
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+            return kVkControl;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT:
+            return 0x10;
+        case SDLK_LALT:
+        case SDLK_RALT:
+            return 0x12;
+        case SDLK_ESCAPE:
+            return kVkEscape;
+        case SDLK_LEFT:
+            return kVkLeft;
+        case SDLK_UP:
+            return kVkUp;
+        case SDLK_RIGHT:
+            return kVkRight;
+        case SDLK_DOWN:
+            return kVkDown;
+        case SDLK_BACKSPACE:
+            return 0x08;
+        case SDLK_TAB:
+            return 0x09;
+        case SDLK_RETURN:
+            return 0x0D;
+        case SDLK_SPACE:
+            return 0x20;
+        default:
+            break;
+    }
+    // A layout without Latin letters (Cyrillic, Greek ...) still has its M key where M is.
+    if (key >= 0x80 && !(key & SDLK_SCANCODE_MASK) && scancode >= SDL_SCANCODE_A &&
+        scancode <= SDL_SCANCODE_Z) {
+        return 'A' + (scancode - SDL_SCANCODE_A);
+    }
+    return 0;
+}
+
+SdlWindow::SdlWindow() = default;
+
+SdlWindow::~SdlWindow() {
+    painter_.reset();
+    if (window_)
+        SDL_DestroyWindow(window_);
+    if (sdlStarted_)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+bool SdlWindow::create() {
+    if (window_)
+        return true;
+    if (!sdlStarted_) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            std::fprintf(stderr, "Dravik: SDL video does not start: %s\n", SDL_GetError());
+            return false;
+        }
+        sdlStarted_ = true;
+    }
+    // The graphics device makes its GL context on this window later: its frame buffer must suit.
+    glPrepareWindowAttributes();
+    // On Linux the frame lies outside this size: the client area is the full 640 x 480.
+    window_ =
+        SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kClientWidth,
+                         kClientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+    if (!window_) {
+        std::fprintf(stderr, "Dravik: the window cannot be made: %s\n", SDL_GetError());
+        return false;
+    }
+    windowId_ = SDL_GetWindowID(window_);
+    destroyed_ = false;
+    closeSent_ = false;
+    setIcon();
+    return true;
+}
+
+// The whole file, when it is there and no larger than `limit` bytes.
+static bool readSmallFile(const char* path, size_t limit, std::vector<unsigned char>& bytes) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    bytes.resize(limit + 1);
+    const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    bytes.resize(got);
+    return got <= limit;
+}
+
+void SdlWindow::setIcon() {
+    std::vector<unsigned char> file;
+    if (!readSmallFile(kIconPath, kIconMaxBytes, file)) {
+        if (!file.empty())
+            std::fprintf(stderr, "Dravik: %s is too large for an icon\n", kIconPath);
+        return;  // no icon file: the default icon
+    }
+    const int size = static_cast<int>(file.size());
+    int w = 0, h = 0, channels = 0;
+    if (!stbi_info_from_memory(file.data(), size, &w, &h, &channels) || w > kIconMaxSide ||
+        h > kIconMaxSide) {
+        std::fprintf(stderr, "Dravik: %s is no icon picture (PNG, at most %d pixels a side)\n",
+                     kIconPath, kIconMaxSide);
+        return;
+    }
+    stbi_uc* pixels = stbi_load_from_memory(file.data(), size, &w, &h, &channels, 4);
+    if (!pixels) {
+        std::fprintf(stderr, "Dravik: %s cannot be read: %s\n", kIconPath, stbi_failure_reason());
+        return;
+    }
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels, w, h, 32, w * 4, SDL_PIXELFORMAT_RGBA32);
+    if (icon) {
+        SDL_SetWindowIcon(window_, icon);
+        SDL_FreeSurface(icon);
+    }
+    stbi_image_free(pixels);
+}
+
+bool SdlWindow::nextEvent(WindowEvent& event, int32_t timeoutMs) {
+    if (!queue_.empty()) {
+        event = queue_.front();
+        queue_.pop_front();
+        return true;
+    }
+    if (!sdlStarted_)
+        return false;
+    const uint64_t deadline = SDL_GetTicks64() + static_cast<uint64_t>(std::max(timeoutMs, 0));
+    for (;;) {
+        SDL_Event raw;
+        if (timeoutMs < 0) {
+            if (!SDL_WaitEvent(&raw))
+                return false;  // an error: waiting longer would not help
+        } else {
+            const uint64_t now = SDL_GetTicks64();
+            if (now >= deadline) {
+                if (!SDL_PollEvent(&raw))
+                    return false;
+            } else if (!SDL_WaitEventTimeout(&raw, static_cast<int>(deadline - now))) {
+                continue;  // the deadline is checked again above
+            }
+        }
+        if (take(raw, event))
+            return true;
+        // Something the procedure does not see (mouse motion, focus ...): keep waiting.
+        if (!queue_.empty()) {  // the hook may have posted something
+            event = queue_.front();
+            queue_.pop_front();
+            return true;
+        }
+    }
+}
+
+bool SdlWindow::take(const SDL_Event& raw, WindowEvent& event) {
+    if (rawHook_)
+        rawHook_(raw);
+    return translate(raw, event);
+}
+
+bool SdlWindow::translate(const SDL_Event& raw, WindowEvent& event) {
+    // A destroyed window gets no more messages; a posted quit comes through the queue.
+    if (destroyed_)
+        return false;
+    switch (raw.type) {
+        case SDL_KEYDOWN:  // auto-repeat included: a held key repeats its command
+            event = WindowEvent{EventType::KeyDown,
+                                virtualKeyCode(raw.key.keysym.sym, raw.key.keysym.scancode), 0};
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+            if (raw.button.button != SDL_BUTTON_LEFT)
+                return false;
+            event = WindowEvent{EventType::LeftButtonDown, 0, 0};
+            return true;
+        case SDL_QUIT:
+            // Closing the last window sends SDL_QUIT right after the window's close event.
+            if (closeSent_)
+                return false;
+            closeSent_ = true;
+            event = WindowEvent{EventType::Close, 0, 0};
+            return true;
+        case SDL_WINDOWEVENT:
+            if (raw.window.windowID != windowId_)
+                return false;
+            switch (raw.window.event) {
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                case SDL_WINDOWEVENT_RESTORED:
+                    event = WindowEvent{EventType::Paint, 0, 0};
+                    return true;
+                case SDL_WINDOWEVENT_CLOSE:
+                    closeSent_ = true;
+                    event = WindowEvent{EventType::Close, 0, 0};
+                    return true;
+                default:
+                    return false;
+            }
+        default:
+            return false;
+    }
+}
+
+void SdlWindow::enqueue(const WindowEvent& event) {
+    // Like a repaint request, one Paint stands for all that are still waiting.
+    if (event.type == EventType::Paint &&
+        std::any_of(queue_.begin(), queue_.end(),
+                    [](const WindowEvent& e) { return e.type == EventType::Paint; })) {
+        return;
+    }
+    queue_.push_back(event);
+}
+
+void SdlWindow::drainPending() {
+    if (!sdlStarted_)
+        return;
+    SDL_PumpEvents();
+    SDL_Event batch[64];
+    for (;;) {
+        const int n = SDL_PeepEvents(batch, 64, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        if (n <= 0)
+            return;
+        for (int i = 0; i < n; ++i) {
+            WindowEvent event;
+            if (take(batch[i], event))
+                enqueue(event);
+        }
+    }
+}
+
+void SdlWindow::postQuit(int code) {
+    drainPending();
+    queue_.push_back(WindowEvent{EventType::Quit, 0, code});
+}
+
+void SdlWindow::invalidate() {
+    if (!window_ || destroyed_)
+        return;
+    drainPending();
+    enqueue(WindowEvent{EventType::Paint, 0, 0});
+}
+
+void SdlWindow::destroyWindow() {
+    if (!window_ || destroyed_)
+        return;
+    destroyed_ = true;
+    painter_.reset();
+    SDL_HideWindow(window_);
+    std::erase_if(queue_, [](const WindowEvent& e) { return e.type != EventType::Quit; });
+}
+
+ClientRect SdlWindow::clientRect() {
+    ClientRect rect{0, 0, 0, 0};
+    if (!window_ || destroyed_)
+        return rect;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    rect.right = w;
+    rect.bottom = h;
+    return rect;
+}
+
+void SdlWindow::paintStatus(const char* text, int count, int x, int y) {
+    if (!window_ || destroyed_)
+        return;
+    if (!painter_)
+        painter_ = std::make_unique<StatusPainter>(window_);
+    painter_->paint(text, count, x, y);
+}
+
+void SdlWindow::messageBox(const std::string& text, const std::string& caption) {
+    if (dialogsDisabled())
+        return;
+    if (displayAvailable()) {
+        const ZenityStatus status = runZenity(messageBoxArgs(text, caption)).status;
+        if (status == ZenityStatus::Accepted || status == ZenityStatus::Declined)
+            return;
+    }
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(),
+                                 nullptr) == 0) {
+        return;
+    }
+    // The caller has written the text to stderr already.
+    std::fprintf(stderr, "Dravik: no message box can be shown: %s\n", SDL_GetError());
+}
+
+bool SdlWindow::openFileDialog(const FileDialog& dialog, std::string& path) {
+    if (dialogsDisabled())
+        return false;
+    return zenityOpenFile(dialog, path);
+}
+
+bool SdlWindow::saveFileDialog(const FileDialog& dialog, std::string& path) {
+    if (dialogsDisabled())
+        return false;
+    return zenitySaveFile(dialog, path);
+}

@@ -1,0 +1,65 @@
+// The game's window on SDL2: its creation, the event queue as the window procedure sees it, the
+// status line, message boxes and the recording file dialogs.
+#pragma once
+
+#include <SDL.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "app/window_services.h"
+
+class StatusPainter;
+
+// The Windows virtual-key code of an SDL key: letters by their layout's letter (by position on
+// layouts without Latin letters), digits, F1 to F12, arrows, modifiers and a few others; 0 for
+// keys that have none here.
+int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode);
+
+class SdlWindow : public WindowServices {
+  public:
+    SdlWindow();
+    // Destroys the SDL window for good: the graphics device must be gone by then.
+    ~SdlWindow() override;
+    SdlWindow(const SdlWindow&) = delete;
+    SdlWindow& operator=(const SdlWindow&) = delete;
+
+    // Starts SDL video and events and opens the "Dravik" window: 640 x 480 client area, resizable,
+    // for OpenGL, with the icon media/dravik.png when that file is there.
+    bool create();
+    SDL_Window* handle() const { return window_; }
+
+    // Sees every SDL event this window takes, before it is turned into a window event.
+    void setRawEventHook(std::function<void(const SDL_Event&)> hook) { rawHook_ = std::move(hook); }
+
+    bool nextEvent(WindowEvent& event, int32_t timeoutMs) override;
+    void postQuit(int code) override;
+    // Hides the window and stops its events; the SDL window itself lives on until the destructor
+    // so that the graphics device can still release its resources on it.
+    void destroyWindow() override;
+    void invalidate() override;
+    ClientRect clientRect() override;
+    void paintStatus(const char* text, int count, int x, int y) override;
+    void messageBox(const std::string& text, const std::string& caption) override;
+    bool openFileDialog(const FileDialog& dialog, std::string& path) override;
+    bool saveFileDialog(const FileDialog& dialog, std::string& path) override;
+
+  private:
+    // Hands `raw` to the hook and translates it; false when it means nothing to the procedure.
+    bool take(const SDL_Event& raw, WindowEvent& event);
+    bool translate(const SDL_Event& raw, WindowEvent& event);
+    // Moves everything SDL holds into the queue, so that a posted event comes after it.
+    void drainPending();
+    void enqueue(const WindowEvent& event);
+    void setIcon();
+
+    SDL_Window* window_ = nullptr;
+    uint32_t windowId_ = 0;
+    bool sdlStarted_ = false;
+    bool destroyed_ = false;
+    bool closeSent_ = false;
+    std::deque<WindowEvent> queue_;
+    std::function<void(const SDL_Event&)> rawHook_;
+    std::unique_ptr<StatusPainter> painter_;
+};
