@@ -1,0 +1,36 @@
+// The player's plane in flight: rolled by twice the bank, yawed by half of it the other way, and
+// tumbling under a red light while it bounces off a cone.
+#include "aircraft/player_plane.h"
+
+#include "aircraft/plane_model.h"
+#include "game/game_state.h"
+
+namespace {
+
+constexpr float kPi = 3.141592654f;
+constexpr uint32_t kFlightAmbient = 0x00404040;
+constexpr uint32_t kBumpAmbient = 0x00F02020;
+
+}  // namespace
+
+int drawPlayerPlane(int advance) {
+    if (!game.device || !game.planeModel) return 1;
+    GraphicsDevice& device = *game.device;
+
+    // Scaled so that the bounding sphere is 5 world units across whatever the file's units.
+    float s = 5.0f / game.planeModel->boundingRadius;
+    Matrix world = matrixRotationY(kPi) * matrixRotationZ(2.0f * game.bank * kDegToRad) *
+                   matrixScaling(s, s, s) * matrixRotationY(-(game.bank / 2.0f) * kDegToRad);
+
+    if (game.bumping) {
+        world = world * matrixRotationX(game.bumpTumble * kDegToRad);
+        if (advance == 1) game.bumpTumble += 20.0f;
+        if (game.bumpTumble > 360.0f) game.bumpTumble -= 360.0f;
+        device.setRenderState(RenderState::Ambient, kBumpAmbient);
+    }
+
+    device.setTransform(TransformState::World, world);
+    game.planeModel->draw(device);
+    device.setRenderState(RenderState::Ambient, kFlightAmbient);
+    return 1;
+}
