@@ -23,10 +23,12 @@ bool setVolume(int32_t volume) {
     return game.soundSystem ? game.soundSystem->setVolume(volume) : false;
 }
 
-// The sky colour from the game time: whole seconds modulo 180 on a sine swing.
+// The sky colour from the game time: whole seconds modulo 180 on a sine swing. Computed in double
+// precision with the factor 0.017453292, a little below pi/180: so w stays just below 60 at 30 s
+// and just above it at 150 s, and just below 120 at 90 s.
 uint32_t skyColour(uint32_t elapsedTenths) {
     uint32_t s = (elapsedTenths / 10) % 180;
-    float w = std::sin(static_cast<float>(s) * kDegToRad) * 120.0f;
+    double w = std::sin(s * 0.017453292) * 120.0;
     int32_t red = static_cast<int32_t>(w) + 127;
     int32_t green = 239 - static_cast<int32_t>(w);
     int32_t blue = 250;

@@ -19,6 +19,7 @@ protected:
         auto device = std::make_unique<RecordingDevice>();
         recorder = device.get();
         game.device = std::move(device);
+        ASSERT_TRUE(createSceneMeshes());
         newGame();
         for (uint32_t& b : game.bestPassTimes) b = 0xFFFFFFFF;
         game.introActive = 0;

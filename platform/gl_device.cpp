@@ -1,0 +1,831 @@
+// The OpenGL 3.3 graphics device: context and back buffer set-up, the recorded render states and
+// how they become GL state, clearing, drawing, presenting and reading back.
+#include "platform/gl_device.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/gl_resources.h"
+#include "platform/gl_shaders.h"
+
+namespace {
+
+// Largest vertex buffer handed out: far above the game's 120000 bytes.
+constexpr uint32_t kMaxVertexBufferBytes = 64u << 20;
+// Largest back buffer side accepted.
+constexpr uint32_t kMaxBackBufferSide = 8192;
+// The original platform's default largest point sprite, in pixels; the game never changes it.
+constexpr float kPointSizeMax = 64.0f;
+// Texture stage 0's sampler unit.
+constexpr GLuint kTextureUnit = 0;
+
+constexpr uint32_t kShadeFlat = 1;
+constexpr uint32_t kClearStencil = 4;
+
+void colourOf(uint32_t argb, float out[4]) {
+    out[0] = ((argb >> 16) & 0xFF) / 255.0f;
+    out[1] = ((argb >> 8) & 0xFF) / 255.0f;
+    out[2] = (argb & 0xFF) / 255.0f;
+    out[3] = ((argb >> 24) & 0xFF) / 255.0f;
+}
+
+GLenum blendFactor(uint32_t blend, bool source) {
+    switch (blend) {
+        case 1:
+            return GL_ZERO;
+        case 2:
+            return GL_ONE;
+        case 3:
+            return GL_SRC_COLOR;
+        case 4:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case kBlendSrcAlpha:
+            return GL_SRC_ALPHA;
+        case kBlendInvSrcAlpha:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case 7:
+            return GL_DST_ALPHA;
+        case 8:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case 9:
+            return GL_DST_COLOR;
+        case 10:
+            return GL_ONE_MINUS_DST_COLOR;
+        case 11:
+            return GL_SRC_ALPHA_SATURATE;
+        case 12:
+            return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;  // both source alpha
+        case 13:
+            return source ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;  // both inverse
+        default:
+            return source ? GL_ONE : GL_ZERO;
+    }
+}
+
+// Forgets errors left by earlier calls, so that the next check judges only what follows.
+void drainErrors() {
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+void uniformColour(GLint location, const Colour4& c) {
+    glUniform4f(location, c.r, c.g, c.b, c.a);
+}
+
+void uniformRgb(GLint location, uint32_t rgb) {
+    float c[4];
+    colourOf(rgb, c);
+    glUniform3f(location, c[0], c[1], c[2]);
+}
+
+}  // namespace
+
+void glPrepareWindowAttributes() {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Depth lives in the device's own back buffer; the window needs colour only.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+}
+
+bool GlGraphicsSystem::displayMode() {
+    if (!window_)
+        return false;
+    int display = SDL_GetWindowDisplayIndex(window_);
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &mode) != 0) {
+        std::fprintf(stderr, "GlGraphicsSystem::displayMode: cannot read the desktop mode: %s\n",
+                     SDL_GetError());
+        return false;
+    }
+    desktopWidth_ = static_cast<uint32_t>(mode.w);
+    desktopHeight_ = static_cast<uint32_t>(mode.h);
+    desktopRefresh_ = static_cast<uint32_t>(mode.refresh_rate);
+    return true;
+}
+
+std::unique_ptr<GraphicsDevice> GlGraphicsSystem::createDevice(const PresentParameters& params) {
+    return createGlDevice(params);
+}
+
+std::unique_ptr<GlDevice> GlGraphicsSystem::createGlDevice(const PresentParameters& params) {
+    if (!window_) {
+        std::fprintf(stderr, "GlGraphicsSystem::createDevice: there is no window\n");
+        return nullptr;
+    }
+    uint32_t width = params.backBufferWidth ? params.backBufferWidth : 640;
+    uint32_t height = params.backBufferHeight ? params.backBufferHeight : 480;
+    if (width > kMaxBackBufferSide || height > kMaxBackBufferSide) {
+        std::fprintf(stderr, "GlGraphicsSystem::createDevice: a %ux%u back buffer is too large\n",
+                     width, height);
+        return nullptr;
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(window_);
+    if (!context) {
+        std::fprintf(stderr,
+                     "GlGraphicsSystem::createDevice: no OpenGL 3.3 core context for the "
+                     "window: %s\n",
+                     SDL_GetError());
+        return nullptr;
+    }
+    std::unique_ptr<GlDevice> device(new GlDevice(window_, context, width, height));
+    if (!device->init())
+        return nullptr;
+    return device;
+}
+
+GlDevice::GlDevice(SDL_Window* window, SDL_GLContext context, uint32_t width, uint32_t height)
+    : window_(window),
+      context_(context),
+      width_(width),
+      height_(height),
+      link_(std::make_shared<GlDeviceLink>()) {
+    link_->device = this;
+    // The original platform's defaults, for states the game sets before it relies on them.
+    auto set = [this](RenderState s, uint32_t v) { states_[static_cast<int>(s)] = v; };
+    std::fill(std::begin(states_), std::end(states_), 0u);
+    set(RenderState::CullMode, kCullCCW);
+    set(RenderState::Lighting, 1);
+    set(RenderState::ShadeMode, kShadeGouraud);
+    set(RenderState::ZEnable, 1);
+    set(RenderState::ZWriteEnable, 1);
+    set(RenderState::SrcBlend, 2);
+    set(RenderState::DestBlend, 1);
+    set(RenderState::FogDensity, floatBits(1.0f));
+    set(RenderState::PointSize, floatBits(1.0f));
+    set(RenderState::PointSizeMin, floatBits(1.0f));
+    set(RenderState::PointScaleA, floatBits(1.0f));
+    set(RenderState::PointScaleB, floatBits(0.0f));
+    set(RenderState::PointScaleC, floatBits(0.0f));
+}
+
+GlDevice::~GlDevice() {
+    link_->device = nullptr;
+    if (!context_)
+        return;
+    if (glReady_ && makeCurrent()) {
+        if (programs_)
+            programs_->release();
+        glDeleteFramebuffers(1, &framebuffer_);
+        glDeleteRenderbuffers(1, &colourBuffer_);
+        glDeleteRenderbuffers(1, &depthBuffer_);
+        glDeleteVertexArrays(1, &streamArray_);
+        glDeleteVertexArrays(1, &spriteArray_);
+        glDeleteBuffers(1, &spriteBuffer_);
+        glDeleteSamplers(1, &nearestWrap_);
+        glDeleteSamplers(1, &linearClamp_);
+    }
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_DeleteContext(context_);
+}
+
+bool GlDevice::makeCurrent() {
+    if (SDL_GL_GetCurrentContext() == context_)
+        return true;
+    return SDL_GL_MakeCurrent(window_, context_) == 0;
+}
+
+bool GlDevice::init() {
+    if (SDL_GL_MakeCurrent(window_, context_) != 0) {
+        std::fprintf(stderr, "GlGraphicsSystem::createDevice: cannot use the GL context: %s\n",
+                     SDL_GetError());
+        return false;
+    }
+    if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
+        std::fprintf(stderr,
+                     "GlGraphicsSystem::createDevice: OpenGL 3.3 is needed, the context offers "
+                     "%s %d.%d\n",
+                     epoxy_is_desktop_gl() ? "OpenGL" : "OpenGL ES", epoxy_gl_version() / 10,
+                     epoxy_gl_version() % 10);
+        return false;
+    }
+    glReady_ = true;
+    hasS3tc_ = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
+    // Never let presentation wait for the display: the game paces its own frames.
+    SDL_GL_SetSwapInterval(0);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    GLfloat pointRange[2] = {1, 1};
+    glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
+    maxPointSize_ = std::min(kPointSizeMax, pointRange[1]);
+
+    glGenRenderbuffers(1, &colourBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glGenRenderbuffers(1, &depthBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              depthBuffer_);
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        std::fprintf(stderr,
+                     "GlGraphicsSystem::createDevice: the %ux%u back buffer is incomplete "
+                     "(status 0x%x)\n",
+                     width_, height_, status);
+        return false;
+    }
+
+    programs_ = std::make_unique<GlPrograms>();
+    if (!programs_->build())
+        return false;
+    glUseProgram(programs_->scene);
+    glUniform1i(programs_->sceneUniforms.texture, kTextureUnit);
+    glUseProgram(programs_->sprite);
+    glUniform1i(programs_->spriteUniforms.texture, kTextureUnit);
+
+    glGenVertexArrays(1, &streamArray_);
+    glGenVertexArrays(1, &spriteArray_);
+    glGenBuffers(1, &spriteBuffer_);
+    glBindVertexArray(spriteArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, spriteBuffer_);
+    glBufferData(GL_ARRAY_BUFFER, 4 * 6 * sizeof(float), nullptr, GL_DYNAMIC_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 6 * sizeof(float),
+                          reinterpret_cast<const void*>(4 * sizeof(float)));
+    glBindVertexArray(0);
+
+    // 3D texturing samples as the original platform's defaults; sprites filter and clamp.
+    glGenSamplers(1, &nearestWrap_);
+    glSamplerParameteri(nearestWrap_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestWrap_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(nearestWrap_, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glSamplerParameteri(nearestWrap_, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glGenSamplers(1, &linearClamp_);
+    glSamplerParameteri(linearClamp_, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(linearClamp_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(linearClamp_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(linearClamp_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+
+    // Flat shading takes the first vertex's colour, as on the original platform.
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    glViewport(0, 0, width_, height_);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+    GLenum error = glGetError();
+    if (error != GL_NO_ERROR) {
+        std::fprintf(stderr, "GlGraphicsSystem::createDevice: GL set-up failed (error 0x%x)\n",
+                     error);
+        return false;
+    }
+    return true;
+}
+
+// ---- Recorded state ----
+
+bool GlDevice::setTransform(TransformState state, const Matrix& matrix) {
+    switch (state) {
+        case TransformState::World:
+            world_ = matrix;
+            return true;
+        case TransformState::View:
+            view_ = matrix;
+            return true;
+        case TransformState::Projection:
+            projection_ = matrix;
+            return true;
+    }
+    return false;
+}
+
+bool GlDevice::setRenderState(RenderState state, uint32_t value) {
+    int i = static_cast<int>(state);
+    if (i < 0 || i >= static_cast<int>(RenderState::Count))
+        return false;
+    states_[i] = value;
+    return true;
+}
+
+bool GlDevice::setMaterial(const Material& material) {
+    material_ = material;
+    return true;
+}
+
+bool GlDevice::setLight(uint32_t index, const Light& light) {
+    if (index >= kMaxLights || light.type != kLightDirectional)
+        return false;
+    if (length(light.direction) == 0.0f || !std::isfinite(length(light.direction)))
+        return false;
+    lights_[index].light = light;
+    lights_[index].set = true;
+    return true;
+}
+
+bool GlDevice::lightEnable(uint32_t index, bool enable) {
+    if (index >= kMaxLights)
+        return false;
+    LightSlot& slot = lights_[index];
+    if (enable && !slot.set) {
+        // A light switched on before it is set is the platform's default: white, along +z.
+        slot.light = Light{};
+        slot.light.diffuse = {1, 1, 1, 0};
+        slot.light.direction = {0, 0, 1};
+        slot.set = true;
+    }
+    slot.enabled = enable;
+    return true;
+}
+
+bool GlDevice::setTexture(uint32_t stage, Texture* texture) {
+    if (stage >= kTextureStages)
+        return false;
+    if (!texture) {
+        textures_[stage] = nullptr;
+        return true;
+    }
+    auto* t = dynamic_cast<GlTexture*>(texture);
+    if (!t || !t->madeBy(this))
+        return false;
+    textures_[stage] = t;
+    return true;
+}
+
+void GlDevice::forget(const GlTexture* texture) {
+    for (auto& t : textures_)
+        if (t == texture)
+            t = nullptr;
+}
+
+void GlDevice::forget(const GlVertexBuffer* buffer) {
+    if (stream_ == buffer) {
+        stream_ = nullptr;
+        streamStride_ = 0;
+    }
+}
+
+// ---- Frame ----
+
+bool GlDevice::clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) {
+    if ((flags & ~(kClearTarget | kClearZBuffer | kClearStencil)) != 0 || !makeCurrent())
+        return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    // Clearing ignores the write masks of drawing.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFF);
+    GLbitfield bits = 0;
+    if (flags & kClearTarget) {
+        float c[4];
+        colourOf(colour, c);
+        // The back buffer keeps no alpha of its own: the picture is opaque.
+        glClearColor(c[0], c[1], c[2], 1.0f);
+        bits |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & kClearZBuffer) {
+        glClearDepth(std::clamp(std::isnan(z) ? 1.0f : z, 0.0f, 1.0f));
+        bits |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (flags & kClearStencil) {
+        glClearStencil(static_cast<GLint>(stencil & 0xFF));
+        bits |= GL_STENCIL_BUFFER_BIT;
+    }
+    if (bits)
+        glClear(bits);
+    return true;
+}
+
+bool GlDevice::beginScene() {
+    if (inScene_)
+        return false;
+    inScene_ = true;
+    return true;
+}
+
+bool GlDevice::endScene() {
+    if (!inScene_)
+        return false;
+    inScene_ = false;
+    return true;
+}
+
+std::array<int, 4> GlDevice::presentRect(int drawableWidth, int drawableHeight) const {
+    if (!letterbox_)
+        return {0, 0, drawableWidth, drawableHeight};
+    int64_t w = drawableWidth;
+    int64_t h = w * height_ / width_;
+    if (h > drawableHeight) {
+        h = drawableHeight;
+        w = h * width_ / height_;
+    }
+    return {static_cast<int>((drawableWidth - w) / 2), static_cast<int>((drawableHeight - h) / 2),
+            static_cast<int>(w), static_cast<int>(h)};
+}
+
+bool GlDevice::present() {
+    if (inScene_ || !makeCurrent())
+        return false;
+    drainErrors();
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    if (dw > 0 && dh > 0) {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glViewport(0, 0, dw, dh);
+        auto [x, y, w, h] = presentRect(dw, dh);
+        if (w != dw || h != dh) {
+            glClearColor(0, 0, 0, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
+                          GL_LINEAR);
+    }
+    SDL_GL_SwapWindow(window_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, width_, height_);
+    return glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::readBackBuffer(std::vector<uint32_t>& argb) {
+    if (!makeCurrent())
+        return false;
+    drainErrors();
+    std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
+    if (glGetError() != GL_NO_ERROR)
+        return false;
+    // GL keeps the bottom row first.
+    argb.resize(rows.size());
+    for (uint32_t y = 0; y < height_; ++y)
+        std::copy_n(rows.data() + static_cast<size_t>(height_ - 1 - y) * width_, width_,
+                    argb.data() + static_cast<size_t>(y) * width_);
+    return true;
+}
+
+// ---- Resources ----
+
+std::unique_ptr<VertexBuffer> GlDevice::createVertexBuffer(uint32_t bytes, uint32_t fvf) {
+    if (bytes == 0 || bytes > kMaxVertexBufferBytes) {
+        std::fprintf(stderr, "GlDevice::createVertexBuffer: %u bytes is not a usable size\n",
+                     bytes);
+        return nullptr;
+    }
+    if (!makeCurrent())
+        return nullptr;
+    drainErrors();
+    GLuint name = 0;
+    glGenBuffers(1, &name);
+    glBindBuffer(GL_ARRAY_BUFFER, name);
+    glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_DYNAMIC_DRAW);
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteBuffers(1, &name);
+        std::fprintf(stderr, "GlDevice::createVertexBuffer: GL has no room for %u bytes\n", bytes);
+        return nullptr;
+    }
+    return std::make_unique<GlVertexBuffer>(link_, name, bytes, fvf);
+}
+
+std::unique_ptr<Mesh> GlDevice::createMesh(MeshData data) {
+    if (!makeCurrent())
+        return nullptr;
+    drainErrors();
+    auto mesh = std::make_unique<GlMesh>(link_, std::move(data));
+    if (!mesh->upload())
+        return nullptr;
+    return mesh;
+}
+
+std::unique_ptr<Texture> GlDevice::createTexture(const Image& image) {
+    if (!makeCurrent())
+        return nullptr;
+    const uint64_t w = image.width, h = image.height;
+    if (w == 0 || h == 0 || w > static_cast<uint64_t>(maxTextureSize_) ||
+        h > static_cast<uint64_t>(maxTextureSize_)) {
+        std::fprintf(stderr, "GlDevice::createTexture: a %llux%llu texture is not possible\n",
+                     static_cast<unsigned long long>(w), static_cast<unsigned long long>(h));
+        return nullptr;
+    }
+    uint64_t needed = 0;
+    GLenum compressed = 0;
+    switch (image.format) {
+        case PixelFormat::Argb8888:
+            needed = w * h * 4;
+            break;
+        case PixelFormat::Dxt1:
+            compressed = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+            break;
+        case PixelFormat::Dxt3:
+            compressed = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
+            break;
+        case PixelFormat::Dxt5:
+            compressed = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+            break;
+    }
+    if (compressed) {
+        uint64_t blockBytes = image.format == PixelFormat::Dxt1 ? 8 : 16;
+        needed = ((w + 3) / 4) * ((h + 3) / 4) * blockBytes;
+        if (!hasS3tc_) {
+            std::fprintf(stderr,
+                         "GlDevice::createTexture: the GL context cannot take DXT textures "
+                         "(no GL_EXT_texture_compression_s3tc)\n");
+            return nullptr;
+        }
+    }
+    if (image.data.size() < needed) {
+        std::fprintf(stderr, "GlDevice::createTexture: %zu bytes of pixels, %llu needed\n",
+                     image.data.size(), static_cast<unsigned long long>(needed));
+        return nullptr;
+    }
+    drainErrors();
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glActiveTexture(GL_TEXTURE0 + kTextureUnit);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    // Rows go up top row first, so texture coordinate v = 0 is the picture's top edge.
+    if (compressed)
+        glCompressedTexImage2D(GL_TEXTURE_2D, 0, compressed, static_cast<GLsizei>(w),
+                               static_cast<GLsizei>(h), 0, static_cast<GLsizei>(needed),
+                               image.data.data());
+    else
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h),
+                     0, GL_BGRA, GL_UNSIGNED_BYTE, image.data.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    GLenum error = glGetError();
+    if (error != GL_NO_ERROR) {
+        glDeleteTextures(1, &name);
+        std::fprintf(stderr, "GlDevice::createTexture: GL refused the pixels (error 0x%x)\n",
+                     error);
+        return nullptr;
+    }
+    return std::make_unique<GlTexture>(link_, name, image.width, image.height);
+}
+
+std::unique_ptr<Sprite> GlDevice::createSprite() {
+    return std::make_unique<GlSprite>(link_);
+}
+
+// ---- Drawing ----
+
+bool GlDevice::setStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t stride) {
+    if (stream != 0)
+        return false;
+    if (!buffer) {
+        stream_ = nullptr;
+        streamStride_ = 0;
+        return true;
+    }
+    auto* b = dynamic_cast<GlVertexBuffer*>(buffer);
+    if (!b || !b->madeBy(this) || stride == 0)
+        return false;
+    stream_ = b;
+    streamStride_ = stride;
+    return true;
+}
+
+bool GlDevice::setVertexFormat(uint32_t fvf) {
+    if (!glVertexLayout(fvf).valid)
+        return false;
+    vertexFormat_ = fvf;
+    return true;
+}
+
+void GlDevice::applyStates(bool points, uint32_t fvf) {
+    auto state = [this](RenderState s) { return states_[static_cast<int>(s)]; };
+    auto flag = [&](RenderState s) { return state(s) != 0; };
+    auto real = [&](RenderState s) { return bitsFloat(state(s)); };
+    const GlSceneUniforms& u = programs_->sceneUniforms;
+
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, width_, height_);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glUseProgram(programs_->scene);
+
+    if (flag(RenderState::ZEnable)) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glDepthMask(flag(RenderState::ZWriteEnable) ? GL_TRUE : GL_FALSE);
+    } else {
+        glDisable(GL_DEPTH_TEST);
+        glDepthMask(GL_FALSE);
+    }
+
+    // The cull rule names the turn as seen on the picture. The back buffer is not stored
+    // upside down (normalised y = +1 is its top row here as on the original platform), so a
+    // triangle turns the same way in GL window coordinates: with counter-clockwise as GL's
+    // front, clockwise triangles are GL's back faces.
+    uint32_t cull = state(RenderState::CullMode);
+    if (points || (cull != kCullCW && cull != kCullCCW)) {
+        glDisable(GL_CULL_FACE);
+    } else {
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CCW);
+        glCullFace(cull == kCullCW ? GL_BACK : GL_FRONT);
+    }
+
+    if (flag(RenderState::AlphaBlendEnable)) {
+        glEnable(GL_BLEND);
+        // The back buffer's alpha stays 1.
+        glBlendFuncSeparate(blendFactor(state(RenderState::SrcBlend), true),
+                            blendFactor(state(RenderState::DestBlend), false), GL_ZERO, GL_ONE);
+    } else {
+        glDisable(GL_BLEND);
+    }
+
+    // Transforms: uploaded as they are, GLSL's matrix * vector then equals the row vector
+    // times the matrix.
+    Matrix worldView = world_ * view_;
+    Matrix inverse;
+    Matrix normalMatrix = matrixInverse(worldView, inverse) ? matrixTranspose(inverse) : worldView;
+    float normal3[9];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) normal3[r * 3 + c] = normalMatrix.m[r][c];
+    glUniformMatrix4fv(u.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+    glUniformMatrix4fv(u.projection, 1, GL_FALSE, &projection_.m[0][0]);
+    glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, normal3);
+    glUniform2f(u.pixelOffset, 1.0f / width_, -1.0f / height_);
+
+    const GlVertexLayout layout = glVertexLayout(fvf);
+    glUniform1i(u.lighting, flag(RenderState::Lighting));
+    glUniform1i(u.normalizeNormals, flag(RenderState::NormalizeNormals));
+    glUniform1i(u.specularEnable, flag(RenderState::SpecularEnable));
+    glUniform1i(u.hasColour, layout.colour >= 0);
+    uniformRgb(u.ambient, state(RenderState::Ambient));
+    uniformColour(u.materialDiffuse, material_.diffuse);
+    uniformColour(u.materialAmbient, material_.ambient);
+    uniformColour(u.materialSpecular, material_.specular);
+    uniformColour(u.materialEmissive, material_.emissive);
+    glUniform1f(u.materialPower, material_.power);
+
+    // Lights work in view space; a directional light's direction is normalised first.
+    float toward[kMaxLights * 3], diffuse[kMaxLights * 3], specular[kMaxLights * 3],
+        ambient[kMaxLights * 3];
+    int count = 0;
+    for (const LightSlot& slot : lights_) {
+        if (!slot.enabled)
+            continue;
+        Vec3 d = normalize(transformNormal(normalize(slot.light.direction), view_));
+        const Light& l = slot.light;
+        float* t = toward + count * 3;
+        t[0] = -d.x, t[1] = -d.y, t[2] = -d.z;
+        float* di = diffuse + count * 3;
+        di[0] = l.diffuse.r, di[1] = l.diffuse.g, di[2] = l.diffuse.b;
+        float* s = specular + count * 3;
+        s[0] = l.specular.r, s[1] = l.specular.g, s[2] = l.specular.b;
+        float* a = ambient + count * 3;
+        a[0] = l.ambient.r, a[1] = l.ambient.g, a[2] = l.ambient.b;
+        ++count;
+    }
+    glUniform1i(u.lightCount, count);
+    if (count > 0) {
+        glUniform3fv(u.lightToward, count, toward);
+        glUniform3fv(u.lightDiffuse, count, diffuse);
+        glUniform3fv(u.lightSpecular, count, specular);
+        glUniform3fv(u.lightAmbient, count, ambient);
+    }
+
+    glUniform1i(u.pointScale, flag(RenderState::PointScaleEnable));
+    glUniform1f(u.pointSize, real(RenderState::PointSize));
+    glUniform1f(u.pointSizeMin, std::min(real(RenderState::PointSizeMin), maxPointSize_));
+    glUniform1f(u.pointSizeMax, maxPointSize_);
+    glUniform3f(u.pointScaleFactors, real(RenderState::PointScaleA), real(RenderState::PointScaleB),
+                real(RenderState::PointScaleC));
+    glUniform1f(u.viewportHeight, static_cast<float>(height_));
+    glUniform1i(u.pointSprite, points && flag(RenderState::PointSpriteEnable));
+    glUniform1i(u.flatShading, state(RenderState::ShadeMode) == kShadeFlat);
+
+    int fogMode = kGlFogOff;
+    if (flag(RenderState::FogEnable)) {
+        uint32_t mode = state(RenderState::FogTableMode);
+        if (mode == kFogNone)
+            mode = state(RenderState::FogVertexMode);
+        if (mode == kFogExp)
+            fogMode = kGlFogExp;
+        if (mode == 2)
+            fogMode = kGlFogExp2;
+        if (mode == 3)
+            fogMode = kGlFogLinear;
+    }
+    glUniform1i(u.fogMode, fogMode);
+    glUniform1f(u.fogDensity, real(RenderState::FogDensity));
+    uniformRgb(u.fogColour, state(RenderState::FogColor));
+
+    const GlTexture* texture = textures_[0];
+    glActiveTexture(GL_TEXTURE0 + kTextureUnit);
+    glBindTexture(GL_TEXTURE_2D, texture ? texture->name() : 0);
+    glBindSampler(kTextureUnit, nearestWrap_);
+    glUniform1i(u.textured, texture != nullptr);
+
+    // What the vertices do not carry: no normal, white, texture coordinates 0.
+    if (layout.normal < 0)
+        glVertexAttrib3f(kAttribNormal, 0, 0, 0);
+    if (layout.colour < 0)
+        glVertexAttrib4f(kAttribColour, 1, 1, 1, 1);
+    if (layout.texCoord < 0)
+        glVertexAttrib2f(kAttribTexCoord, 0, 0);
+}
+
+bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
+    if (!inScene_ || subset >= mesh.subsetCount() || !makeCurrent())
+        return false;
+    const GlMesh::Range* range = mesh.range(subset);
+    if (!range)
+        return true;  // a subset without triangles draws nothing
+    applyStates(false, mesh.data().fvf);
+    glBindVertexArray(mesh.vertexArray());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(range->indexCount), GL_UNSIGNED_INT,
+                   reinterpret_cast<const void*>(uintptr_t{range->firstIndex} * 4));
+    glBindVertexArray(0);
+    return true;
+}
+
+bool GlDevice::drawPointList(uint32_t startVertex, uint32_t count) {
+    if (!inScene_ || !stream_ || !makeCurrent())
+        return false;
+    const GlVertexLayout layout = glVertexLayout(vertexFormat_);
+    if (!layout.valid || streamStride_ < layout.size)
+        return false;
+    if (count == 0)
+        return true;
+    const uint64_t end = (uint64_t{startVertex} + count - 1) * streamStride_ + layout.size;
+    if (end > stream_->size())
+        return false;
+
+    stream_->sync();
+    glBindVertexArray(streamArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, stream_->name());
+    const GLsizei stride = static_cast<GLsizei>(streamStride_);
+    auto at = [](int offset) { return reinterpret_cast<const void*>(uintptr_t(offset)); };
+    glEnableVertexAttribArray(kAttribPosition);
+    glVertexAttribPointer(kAttribPosition, 3, GL_FLOAT, GL_FALSE, stride, at(0));
+    if (layout.normal >= 0) {
+        glEnableVertexAttribArray(kAttribNormal);
+        glVertexAttribPointer(kAttribNormal, 3, GL_FLOAT, GL_FALSE, stride, at(layout.normal));
+    } else {
+        glDisableVertexAttribArray(kAttribNormal);
+    }
+    if (layout.colour >= 0) {
+        // 0xAARRGGBB words: bytes B, G, R, A in memory.
+        glEnableVertexAttribArray(kAttribColour);
+        glVertexAttribPointer(kAttribColour, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                              at(layout.colour));
+    } else {
+        glDisableVertexAttribArray(kAttribColour);
+    }
+    if (layout.texCoord >= 0) {
+        glEnableVertexAttribArray(kAttribTexCoord);
+        glVertexAttribPointer(kAttribTexCoord, 2, GL_FLOAT, GL_FALSE, stride, at(layout.texCoord));
+    } else {
+        glDisableVertexAttribArray(kAttribTexCoord);
+    }
+    applyStates(true, vertexFormat_);
+    glDrawArrays(GL_POINTS, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
+    glBindVertexArray(0);
+    return true;
+}
+
+bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corners[4],
+                              uint32_t colour) {
+    if (!inScene_ || !makeCurrent())
+        return false;
+    float vertices[4 * 6];
+    for (int k = 0; k < 4; ++k) {
+        const SpriteCorner& c = corners[k];
+        float* v = vertices + k * 6;
+        // Back-buffer pixels (y down) to clip space, keeping w.
+        v[0] = 2.0f * c.x / width_ - c.w;
+        v[1] = c.w - 2.0f * c.y / height_;
+        v[2] = 0;
+        v[3] = c.w;
+        v[4] = c.u;
+        v[5] = c.v;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, width_, height_);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glUseProgram(programs_->sprite);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    glActiveTexture(GL_TEXTURE0 + kTextureUnit);
+    glBindTexture(GL_TEXTURE_2D, texture.name());
+    glBindSampler(kTextureUnit, linearClamp_);
+    float c[4];
+    colourOf(colour, c);
+    glUniform4f(programs_->spriteUniforms.colour, c[0], c[1], c[2], c[3]);
+    glBindVertexArray(spriteArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, spriteBuffer_);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof vertices, vertices);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(0);
+    return true;
+}

@@ -1,0 +1,146 @@
+// The OpenGL 3.3 graphics device: an SDL window's GL context, a 640x480 offscreen back buffer and
+// shaders that draw as the original fixed-function pipeline did.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gfx/graphics_device.h"
+
+struct SDL_Window;
+typedef void* SDL_GLContext;
+
+class GlTexture;
+class GlVertexBuffer;
+class GlMesh;
+class GlSprite;
+struct GlDeviceLink;
+struct GlPrograms;
+
+// Sets the SDL GL attributes the device needs (3.3 core, double buffer). Call it before
+// SDL_CreateWindow(..., SDL_WINDOW_OPENGL).
+void glPrepareWindowAttributes();
+
+// Draws into a back buffer of its own (a framebuffer object) and shows it on the window at
+// present(). Owns the GL context; textures, buffers, meshes and sprites made by it may outlive it
+// (they then do nothing and report failure).
+class GlDevice : public GraphicsDevice {
+  public:
+    ~GlDevice() override;
+    GlDevice(const GlDevice&) = delete;
+    GlDevice& operator=(const GlDevice&) = delete;
+
+    bool setTransform(TransformState state, const Matrix& matrix) override;
+    bool setRenderState(RenderState state, uint32_t value) override;
+    bool setMaterial(const Material& material) override;
+    bool setLight(uint32_t index, const Light& light) override;
+    bool lightEnable(uint32_t index, bool enable) override;
+    bool setTexture(uint32_t stage, Texture* texture) override;
+
+    bool clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) override;
+    bool beginScene() override;
+    bool endScene() override;
+    bool present() override;
+
+    std::unique_ptr<VertexBuffer> createVertexBuffer(uint32_t bytes, uint32_t fvf) override;
+    bool setStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t stride) override;
+    bool setVertexFormat(uint32_t fvf) override;
+    bool drawPointList(uint32_t startVertex, uint32_t count) override;
+
+    std::unique_ptr<Mesh> createMesh(MeshData data) override;
+    std::unique_ptr<Texture> createTexture(const Image& image) override;
+    std::unique_ptr<Sprite> createSprite() override;
+
+    uint32_t backBufferWidth() const override { return width_; }
+    uint32_t backBufferHeight() const override { return height_; }
+
+    // The back buffer as 0xAARRGGBB words, top row first. The picture is opaque: alpha is 0xFF.
+    bool readBackBuffer(std::vector<uint32_t>& argb);
+    // On: present() keeps the back buffer's proportions with black bars. Off (the default): it
+    // stretches the back buffer over the whole drawable.
+    void setLetterbox(bool on) { letterbox_ = on; }
+    // Where present() puts the back buffer in a drawable of the given size, in GL window
+    // coordinates (origin bottom-left): x, y, width, height.
+    std::array<int, 4> presentRect(int drawableWidth, int drawableHeight) const;
+
+    // Largest texture side the context accepts.
+    int maxTextureSize() const { return maxTextureSize_; }
+
+  private:
+    friend class GlGraphicsSystem;
+    friend class GlTexture;
+    friend class GlVertexBuffer;
+    friend class GlMesh;
+    friend class GlSprite;
+
+    static constexpr uint32_t kMaxLights = 8;
+    static constexpr uint32_t kTextureStages = 8;
+
+    struct LightSlot {
+        Light light;
+        bool set = false;
+        bool enabled = false;
+    };
+    struct SpriteCorner {
+        float x, y, w;  // back-buffer pixels times w, and w
+        float u, v;
+    };
+
+    GlDevice(SDL_Window* window, SDL_GLContext context, uint32_t width, uint32_t height);
+    bool init();
+    bool makeCurrent();
+    bool drawMeshSubset(const GlMesh& mesh, uint32_t subset);
+    bool drawSpriteQuad(const GlTexture& texture, const SpriteCorner corners[4], uint32_t colour);
+    void forget(const GlTexture* texture);
+    void forget(const GlVertexBuffer* buffer);
+    // Puts the recorded states into GL and the shader's uniforms for a mesh or point draw.
+    void applyStates(bool points, uint32_t fvf);
+
+    SDL_Window* window_;
+    SDL_GLContext context_;
+    uint32_t width_, height_;
+    std::shared_ptr<GlDeviceLink> link_;
+    std::unique_ptr<GlPrograms> programs_;
+    unsigned framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+    unsigned streamArray_ = 0, spriteArray_ = 0, spriteBuffer_ = 0;
+    unsigned nearestWrap_ = 0, linearClamp_ = 0;
+    bool glReady_ = false;  // the context offers GL 3.3: GL objects may be made and deleted
+    bool hasS3tc_ = false;
+    int maxTextureSize_ = 0;
+    float maxPointSize_ = 1;
+    bool letterbox_ = false;
+    bool inScene_ = false;
+
+    uint32_t states_[static_cast<int>(RenderState::Count)];
+    Matrix world_, view_, projection_;
+    Material material_;
+    std::array<LightSlot, kMaxLights> lights_;
+    std::array<const GlTexture*, kTextureStages> textures_{};
+    const GlVertexBuffer* stream_ = nullptr;
+    uint32_t streamStride_ = 0;
+    uint32_t vertexFormat_ = 0;
+};
+
+// The graphics system of an SDL window made with SDL_WINDOW_OPENGL (after
+// glPrepareWindowAttributes()).
+class GlGraphicsSystem : public GraphicsSystem {
+  public:
+    explicit GlGraphicsSystem(SDL_Window* window) : window_(window) {}
+
+    // Reads the desktop mode of the window's display; false when SDL cannot tell it.
+    bool displayMode() override;
+    std::unique_ptr<GraphicsDevice> createDevice(const PresentParameters& params) override;
+    // As createDevice, keeping the device's own type. Null, with the reason on stderr, when there
+    // is no usable GL 3.3 context.
+    std::unique_ptr<GlDevice> createGlDevice(const PresentParameters& params);
+
+    uint32_t desktopWidth() const { return desktopWidth_; }
+    uint32_t desktopHeight() const { return desktopHeight_; }
+    uint32_t desktopRefreshRate() const { return desktopRefresh_; }
+
+  private:
+    SDL_Window* window_;
+    uint32_t desktopWidth_ = 0, desktopHeight_ = 0, desktopRefresh_ = 0;
+};

@@ -1,0 +1,108 @@
+// The GL device's resources: textures, vertex buffers, meshes and sprites, each tied to its
+// device through a shared link that the device cuts when it goes away.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "gfx/graphics_device.h"
+#include "platform/gl_device.h"
+
+struct GlDeviceLink {
+    GlDevice* device = nullptr;  // null once the device is gone
+};
+
+// Where the parts of a vertex of a flexible vertex format lie; valid only for the formats the
+// device can draw (a 3D position, optional normal, point size, colours, 2D texture coordinates).
+struct GlVertexLayout {
+    bool valid = false;
+    uint32_t size = 0;
+    int normal = -1, colour = -1, texCoord = -1;  // byte offsets, -1 when absent
+};
+GlVertexLayout glVertexLayout(uint32_t fvf);
+
+class GlTexture : public Texture {
+  public:
+    GlTexture(std::shared_ptr<GlDeviceLink> link, unsigned name, uint32_t width, uint32_t height)
+        : link_(std::move(link)), name_(name), width_(width), height_(height) {}
+    ~GlTexture() override;
+    uint32_t width() const override { return width_; }
+    uint32_t height() const override { return height_; }
+    unsigned name() const { return name_; }
+    bool madeBy(const GlDevice* device) const { return link_->device == device && device; }
+
+  private:
+    std::shared_ptr<GlDeviceLink> link_;
+    unsigned name_;
+    uint32_t width_, height_;
+};
+
+// The vertices live in memory (lock() hands them out) and are copied to the GL buffer when
+// unlocked or drawn.
+class GlVertexBuffer : public VertexBuffer {
+  public:
+    GlVertexBuffer(std::shared_ptr<GlDeviceLink> link, unsigned name, uint32_t bytes, uint32_t fvf)
+        : link_(std::move(link)), name_(name), data_(bytes, 0), fvf_(fvf) {}
+    ~GlVertexBuffer() override;
+    uint32_t size() const override { return static_cast<uint32_t>(data_.size()); }
+    void* lock() override;
+    void unlock() override;
+
+    unsigned name() const { return name_; }
+    uint32_t fvf() const { return fvf_; }
+    bool madeBy(const GlDevice* device) const { return link_->device == device && device; }
+    // Copies changed vertices to GL; needs the device's context current.
+    void sync() const;
+
+  private:
+    std::shared_ptr<GlDeviceLink> link_;
+    unsigned name_;
+    std::vector<uint8_t> data_;
+    uint32_t fvf_;
+    bool locked_ = false;
+    mutable bool dirty_ = true;  // GL's copy starts out undefined
+};
+
+class GlMesh : public Mesh {
+  public:
+    struct Range {
+        uint32_t subset, firstIndex, indexCount;
+    };
+    GlMesh(std::shared_ptr<GlDeviceLink> link, MeshData data)
+        : link_(std::move(link)), data_(std::move(data)) {}
+    ~GlMesh() override;
+    const MeshData& data() const override { return data_; }
+    uint32_t subsetCount() const override { return subsetCount_; }
+    bool drawSubset(uint32_t subset) override;
+
+    // Checks the data and uploads it; false with the reason on stderr.
+    bool upload();
+    unsigned vertexArray() const { return vertexArray_; }
+    const Range* range(uint32_t subset) const;
+
+  private:
+    std::shared_ptr<GlDeviceLink> link_;
+    MeshData data_;
+    unsigned vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+    std::vector<Range> ranges_;  // by subset, only subsets that have triangles
+    uint32_t subsetCount_ = 0;
+};
+
+class GlSprite : public Sprite {
+  public:
+    explicit GlSprite(std::shared_ptr<GlDeviceLink> link) : link_(std::move(link)) {}
+    bool begin() override;
+    bool end() override;
+    bool draw(Texture* texture, const Rect* source, const Vec2* scaling, const Vec2* rotationCentre,
+              float rotation, const Vec2* translation, uint32_t colour) override;
+    bool drawTransform(Texture* texture, const Rect* source, const Matrix& transform,
+                       uint32_t colour) override;
+
+  private:
+    // The texture as the device's own and the source rectangle; false when either is unusable.
+    bool prepare(Texture* texture, const Rect* source, const GlTexture*& glTexture,
+                 Rect& rect) const;
+
+    std::shared_ptr<GlDeviceLink> link_;
+    bool begun_ = false;
+};

@@ -1,0 +1,193 @@
+// The GL device's set-up, scene rules, clear, read-back and presentation onto windows of any size.
+#include "tests/gl/gl_test_support.h"
+
+namespace {
+
+TEST_F(GlDeviceTest, ClearFillsTheWholeBackBufferOpaque) {
+    EXPECT_EQ(dev->backBufferWidth(), 640u);
+    EXPECT_EQ(dev->backBufferHeight(), 480u);
+    EXPECT_TRUE(win.system->displayMode());
+    ASSERT_TRUE(dev->clear(kClearTarget | kClearZBuffer, 0x00336699, 1.0f, 0));
+    grab();
+    ASSERT_EQ(pixels.size(), 640u * 480u);
+    for (uint32_t p : pixels) ASSERT_EQ(p, 0xFF336699u);
+    // A depth-only clear leaves the colour; unknown flags are refused.
+    ASSERT_TRUE(dev->clear(kClearZBuffer, 0x00FFFFFF, 1.0f, 0));
+    grab();
+    EXPECT_EQ(at(0, 0), 0xFF336699u);
+    EXPECT_FALSE(dev->clear(8, 0, 1.0f, 0));
+}
+
+TEST_F(GlDeviceTest, ClearResetsDepthEvenWithDepthWritesOff) {
+    setGameView();
+    dev->setRenderState(RenderState::FogEnable, 0);
+    auto nearWall = wall(10, 50), farWall = wall(100, 200);
+    ASSERT_TRUE(nearWall && farWall);
+    dev->clear(kClearTarget | kClearZBuffer, 0, 1.0f, 0);
+    setSolidMaterial(1, 0, 0);
+    drawInScene(*nearWall);
+    // The game switches depth writes off around the sparks; a clear must still reset depth.
+    dev->setRenderState(RenderState::ZWriteEnable, 0);
+    ASSERT_TRUE(dev->clear(kClearTarget | kClearZBuffer, 0, 1.0f, 0));
+    dev->setRenderState(RenderState::ZWriteEnable, 1);
+    setSolidMaterial(0, 1, 0);
+    drawInScene(*farWall);
+    grab();
+    EXPECT_TRUE(colourNear(at(320, 240), 0, 255, 0, 0));
+}
+
+TEST_F(GlDeviceTest, ScenesPairAndDrawingNeedsOne) {
+    auto mesh = wall(10, 5);
+    ASSERT_TRUE(mesh);
+    EXPECT_FALSE(mesh->drawSubset(0)) << "outside a scene";
+    EXPECT_FALSE(dev->endScene());
+    ASSERT_TRUE(dev->beginScene());
+    EXPECT_FALSE(dev->beginScene());
+    EXPECT_FALSE(dev->present()) << "inside a scene";
+    EXPECT_TRUE(mesh->drawSubset(0));
+    EXPECT_FALSE(mesh->drawSubset(1));
+    EXPECT_TRUE(dev->endScene());
+    EXPECT_TRUE(dev->present());
+}
+
+TEST(GlDeviceCreation, WindowWithoutOpenGlGivesNoDevice) {
+    GlTestWindow plain;
+    EXPECT_FALSE(plain.open(640, 480, SDL_WINDOW_HIDDEN));
+    EXPECT_EQ(plain.device, nullptr);
+    EXPECT_EQ(GlGraphicsSystem(nullptr).createDevice(PresentParameters{}), nullptr);
+    EXPECT_FALSE(GlGraphicsSystem(nullptr).displayMode());
+}
+
+// Four quadrants in four colours, drawn with sprites of a white texel.
+void drawQuadrants(GlDevice& device, Texture& white) {
+    auto sprite = device.createSprite();
+    const uint32_t colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
+    Vec2 scale{320, 240};
+    device.beginScene();
+    for (int q = 0; q < 4; ++q) {
+        Vec2 at{(q % 2) * 320.0f, (q / 2) * 240.0f};
+        EXPECT_TRUE(sprite->draw(&white, nullptr, &scale, nullptr, 0, &at, colours[q]));
+    }
+    device.endScene();
+}
+
+uint32_t windowPixel(int x, int y) {
+    uint32_t p = 0;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadPixels(x, y, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &p);
+    return p;
+}
+
+TEST(GlPresent, StretchesTheWholeBackBufferOverAWideWindow) {
+    GlTestWindow wide;
+    ASSERT_TRUE(wide.open(800, 450));
+    auto white = wide.device->createTexture(argbImage(1, 1, [](auto, auto) { return ~0u; }));
+    ASSERT_TRUE(white);
+    drawQuadrants(*wide.device, *white);
+    ASSERT_TRUE(wide.device->present());
+    // GL window rows count from the bottom: back-buffer top-left is window top-left.
+    EXPECT_TRUE(colourNear(windowPixel(2, 447), 255, 0, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(797, 447), 0, 255, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(2, 2), 0, 0, 255, 0));
+    EXPECT_TRUE(colourNear(windowPixel(797, 2), 255, 255, 0, 0));
+    // The seams move with the stretch: x 320 -> 400, y 240 -> 225.
+    EXPECT_TRUE(colourNear(windowPixel(396, 300), 255, 0, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(404, 300), 0, 255, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(100, 229), 255, 0, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(100, 221), 0, 0, 255, 0));
+}
+
+TEST(GlPresent, LetterboxKeepsFourByThreeBetweenBlackBars) {
+    GlTestWindow wide;
+    ASSERT_TRUE(wide.open(800, 450));
+    EXPECT_EQ(wide.device->presentRect(800, 450), (std::array<int, 4>{0, 0, 800, 450}));
+    wide.device->setLetterbox(true);
+    EXPECT_EQ(wide.device->presentRect(800, 450), (std::array<int, 4>{100, 0, 600, 450}));
+    EXPECT_EQ(wide.device->presentRect(640, 600), (std::array<int, 4>{0, 60, 640, 480}));
+    auto white = wide.device->createTexture(argbImage(1, 1, [](auto, auto) { return ~0u; }));
+    ASSERT_TRUE(white);
+    drawQuadrants(*wide.device, *white);
+    ASSERT_TRUE(wide.device->present());
+    EXPECT_TRUE(colourNear(windowPixel(98, 400), 0, 0, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(102, 400), 255, 0, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(697, 400), 0, 255, 0, 0));
+    EXPECT_TRUE(colourNear(windowPixel(701, 400), 0, 0, 0, 0));
+}
+
+TEST_F(GlDeviceTest, ResizedWindowIsFilledAndTheBackBufferStays640By480) {
+    SDL_SetWindowSize(win.window, 800, 450);
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(win.window, &w, &h);
+    ASSERT_EQ(w, 800);
+    ASSERT_EQ(h, 450);
+    EXPECT_EQ(dev->presentRect(w, h), (std::array<int, 4>{0, 0, 800, 450}));
+    dev->clear(kClearTarget, 0x00123456, 1, 0);
+    EXPECT_TRUE(dev->present());
+    grab();
+    EXPECT_EQ(pixels.size(), 640u * 480u);
+    EXPECT_EQ(at(639, 479), 0xFF123456u);
+}
+
+TEST_F(GlDeviceTest, ResourcesOutliveTheirDeviceHarmlessly) {
+    auto texture = dev->createTexture(argbImage(2, 2, [](auto, auto) { return ~0u; }));
+    auto buffer = dev->createVertexBuffer(48, kFvfPointSprite);
+    auto mesh = wall(10, 5);
+    auto sprite = dev->createSprite();
+    ASSERT_TRUE(texture && buffer && mesh && sprite);
+    EXPECT_NE(buffer->lock(), nullptr);
+    buffer->unlock();
+    win.device.reset();
+    EXPECT_EQ(buffer->lock(), nullptr);
+    EXPECT_FALSE(mesh->drawSubset(0));
+    EXPECT_FALSE(sprite->begin());
+    EXPECT_FALSE(sprite->draw(texture.get(), nullptr, nullptr, nullptr, 0, nullptr, ~0u));
+    EXPECT_EQ(texture->width(), 2u);
+    texture.reset();
+    buffer.reset();
+    mesh.reset();
+}
+
+TEST_F(GlDeviceTest, ADestroyedTextureOrBufferIsNoLongerBound) {
+    setGameView();
+    dev->setRenderState(RenderState::FogEnable, 0);
+    dev->setRenderState(RenderState::Lighting, 0);
+    auto texture = dev->createTexture(argbImage(1, 1, [](auto, auto) { return 0xFF0000FFu; }));
+    auto buffer = dev->createVertexBuffer(24, kFvfPointSprite);
+    auto mesh = wall(10, 50);
+    ASSERT_TRUE(texture && buffer && mesh);
+    ASSERT_TRUE(dev->setTexture(0, texture.get()));
+    ASSERT_TRUE(dev->setStreamSource(0, buffer.get(), 24));
+    texture.reset();
+    buffer.reset();
+    dev->clear(kClearTarget | kClearZBuffer, 0, 1, 0);
+    drawInScene(*mesh);  // untextured: white
+    grab();
+    EXPECT_TRUE(colourNear(at(320, 240), 255, 255, 255, 0));
+    dev->beginScene();
+    EXPECT_FALSE(dev->drawPointList(0, 1));
+    dev->endScene();
+}
+
+TEST_F(GlDeviceTest, StateCallsRefuseWhatTheDeviceCannotHold) {
+    EXPECT_FALSE(dev->setRenderState(RenderState::Count, 1));
+    EXPECT_FALSE(dev->setTexture(8, nullptr));
+    EXPECT_TRUE(dev->setTexture(7, nullptr));
+    Light light;
+    light.direction = {0, 0, 0};
+    EXPECT_FALSE(dev->setLight(0, light)) << "a directional light needs a direction";
+    light.direction = {0, 0, 1};
+    light.type = 1;  // point light
+    EXPECT_FALSE(dev->setLight(0, light));
+    light.type = kLightDirectional;
+    EXPECT_FALSE(dev->setLight(8, light));
+    EXPECT_TRUE(dev->setLight(7, light));
+    EXPECT_FALSE(dev->lightEnable(8, true));
+    EXPECT_FALSE(dev->setStreamSource(1, nullptr, 24));
+    EXPECT_FALSE(dev->setVertexFormat(0x004)) << "transformed positions are not drawn";
+    EXPECT_FALSE(dev->setVertexFormat(kFvfPointSprite | 0x1000));
+    EXPECT_TRUE(dev->setVertexFormat(kFvfPointSprite));
+    EXPECT_EQ(dev->createVertexBuffer(0, kFvfPointSprite), nullptr);
+    EXPECT_EQ(dev->createVertexBuffer(0xFFFFFFFFu, kFvfPointSprite), nullptr);
+}
+
+}  // namespace
