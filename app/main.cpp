@@ -29,6 +29,9 @@ int main(int /*argc*/, char** /*argv*/) {
     game.musicPlatform = &music;
 
     int code = runMainLoop();
+    // Esc ends the loop without the shut-down sequence; the device must still go before the
+    // window it draws on.
+    if (game.device || game.soundSystem) shutDown();
     music.closeDown();
     return code;
 }

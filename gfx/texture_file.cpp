@@ -1,0 +1,260 @@
+// Textures from image files: the reader is chosen by the file's content (DDS, PNG, BMP, TGA,
+// JPEG), and every file is read whole, with a size limit, before it is decoded.
+#include "gfx/texture_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "gfx/dds_reader.h"
+
+#define STBI_NO_STDIO
+#include <stb_image.h>
+
+std::string localPath(const std::string& path) {
+    std::string result = path;
+    for (char& c : result) {
+        if (c == '\\')
+            c = '/';
+    }
+    return result;
+}
+
+bool readFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& out,
+                   std::string& error) {
+    out.clear();
+    const std::string name = localPath(path);
+    std::error_code ec;
+    const auto status = std::filesystem::status(name, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        error = "cannot open '" + name + "': no such file";
+        return false;
+    }
+    if (ec) {
+        error = "cannot open '" + name + "': " + ec.message();
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = "cannot open '" + name + "': not a regular file";
+        return false;
+    }
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file) {
+        error = "cannot open '" + name + "': " + std::generic_category().message(errno);
+        return false;
+    }
+    // Read in chunks rather than trusting the size the directory reports: the limit holds even
+    // for a file that grows while it is read.
+    const uint64_t reported = std::filesystem::file_size(name, ec);
+    if (!ec)
+        out.reserve(size_t(std::min<uint64_t>(reported, limit)));
+    uint8_t chunk[65536];
+    bool ok = true;
+    for (;;) {
+        const size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        if (got > limit - out.size()) {
+            error = "'" + name + "' is larger than " + std::to_string(limit) + " bytes";
+            ok = false;
+            break;
+        }
+        out.insert(out.end(), chunk, chunk + got);
+        if (got < sizeof chunk) {
+            if (std::ferror(file)) {
+                error = "cannot read '" + name + "'";
+                ok = false;
+            }
+            break;
+        }
+    }
+    std::fclose(file);
+    if (!ok)
+        out.clear();
+    return ok;
+}
+
+namespace {
+
+enum class PictureKind { Png, Bmp, Jpeg, Tga };
+
+bool startsWith(const uint8_t* data, size_t size, std::initializer_list<uint8_t> prefix) {
+    if (size < prefix.size())
+        return false;
+    size_t i = 0;
+    for (uint8_t byte : prefix) {
+        if (data[i++] != byte)
+            return false;
+    }
+    return true;
+}
+
+// The same order in which stb_image tries its formats, so that the size checks below look at
+// the file the way the decoder will.
+PictureKind pictureKind(const uint8_t* data, size_t size) {
+    if (startsWith(data, size, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) {
+        return PictureKind::Png;
+    }
+    if (startsWith(data, size, {'B', 'M'}))
+        return PictureKind::Bmp;
+    if (startsWith(data, size, {0xFF, 0xD8}))
+        return PictureKind::Jpeg;
+    return PictureKind::Tga;
+}
+
+// stb_image fills missing pixel data of BMP and TGA files with zeros instead of failing, so
+// those files must prove that they hold all their pixels.
+bool bmpHoldsItsPixels(const uint8_t* data, size_t size, std::string& error) {
+    ByteReader reader(data, size);
+    uint32_t offset = 0, headerSize = 0, width = 0, height = 0, bits = 0, compression = 0;
+    bool ok = reader.seek(10) && reader.u32(offset) && reader.u32(headerSize);
+    if (ok && headerSize == 12) {
+        ok = reader.u16(width) && reader.u16(height) && reader.skip(2) && reader.u16(bits);
+    } else if (ok) {
+        ok = reader.u32(width) && reader.u32(height) && reader.skip(2) && reader.u16(bits) &&
+             reader.u32(compression);
+        // A negative height marks rows stored top first.
+        if (int32_t(height) < 0)
+            height = uint32_t(-int64_t(int32_t(height)));
+    }
+    if (!ok) {
+        error = "BMP header is truncated";
+        return false;
+    }
+    if (int32_t(width) <= 0) {
+        error = "BMP width is out of range";
+        return false;
+    }
+    if (compression != 0 && compression != 3) {
+        error = "BMP compression " + std::to_string(compression) + " is not supported";
+        return false;
+    }
+    const uint64_t rowBytes = (uint64_t(width) * bits + 31) / 32 * 4;
+    const uint64_t needed = uint64_t(offset) + rowBytes * height;
+    if (offset < 14 + uint64_t(headerSize) || needed > size) {
+        error = "BMP pixel data is truncated";
+        return false;
+    }
+    return true;
+}
+
+bool tgaHoldsItsPixels(const uint8_t* data, size_t size, std::string& error) {
+    ByteReader reader(data, size);
+    uint32_t idLength = 0, mapType = 0, type = 0, mapLength = 0, mapBits = 0, width = 0, height = 0,
+             bits = 0;
+    const bool ok = reader.u8(idLength) && reader.u8(mapType) && reader.u8(type) &&
+                    reader.skip(2) && reader.u16(mapLength) && reader.u8(mapBits) &&
+                    reader.skip(4) && reader.u16(width) && reader.u16(height) && reader.u8(bits) &&
+                    reader.skip(1);
+    if (!ok) {
+        error = "TGA header is truncated";
+        return false;
+    }
+    const uint64_t mapBytes = mapType == 1 ? uint64_t(mapLength) * ((mapBits + 7) / 8) : 0;
+    if (!reader.skip(idLength) || mapBytes > reader.remaining() || !reader.skip(size_t(mapBytes))) {
+        error = "TGA colour map is truncated";
+        return false;
+    }
+    const uint32_t pixelBytes = (bits + 7) / 8;
+    const uint64_t pixels = uint64_t(width) * height;
+    if (type == 1 || type == 2 || type == 3) {
+        if (pixels * pixelBytes > reader.remaining()) {
+            error = "TGA pixel data is truncated";
+            return false;
+        }
+    } else if (type == 9 || type == 10 || type == 11) {
+        // Walk the run-length packets: each covers 1..128 pixels with one value or a run of raw
+        // values.
+        for (uint64_t covered = 0; covered < pixels;) {
+            uint32_t packet = 0;
+            if (!reader.u8(packet)) {
+                error = "TGA pixel data is truncated";
+                return false;
+            }
+            const uint32_t run = (packet & 0x7F) + 1;
+            const uint64_t bytes = (packet & 0x80) ? pixelBytes : uint64_t(run) * pixelBytes;
+            if (bytes > reader.remaining() || !reader.skip(size_t(bytes))) {
+                error = "TGA pixel data is truncated";
+                return false;
+            }
+            covered += run;
+        }
+    }
+    return true;
+}
+
+bool fail(std::string& error, const std::string& message) {
+    error = message;
+    return false;
+}
+
+}  // namespace
+
+bool decodeImage(const uint8_t* data, size_t size, Image& out, std::string& error) {
+    out = Image{};
+    if (isDdsData(data, size))
+        return readDds(data, size, out, error);
+    if (size == 0)
+        return fail(error, "empty image file");
+    if (size > size_t(INT_MAX))
+        return fail(error, "image file too large");
+
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) {
+        return fail(error, std::string("not a DDS, PNG, BMP, TGA or JPEG image (") +
+                               stbi_failure_reason() + ")");
+    }
+    if (width <= 0 || height <= 0 || uint32_t(width) > kMaxTextureDimension ||
+        uint32_t(height) > kMaxTextureDimension ||
+        uint64_t(width) * uint64_t(height) > kMaxImagePixels) {
+        return fail(error, "image dimensions " + std::to_string(width) + "x" +
+                               std::to_string(height) + " are out of range");
+    }
+    const PictureKind kind = pictureKind(data, size);
+    if (kind == PictureKind::Bmp && !bmpHoldsItsPixels(data, size, error))
+        return false;
+    if (kind == PictureKind::Tga && !tgaHoldsItsPixels(data, size, error))
+        return false;
+
+    int w = 0, h = 0;
+    stbi_uc* rgba = stbi_load_from_memory(data, int(size), &w, &h, &channels, 4);
+    if (!rgba)
+        return fail(error, std::string("cannot decode image: ") + stbi_failure_reason());
+    if (w != width || h != height) {
+        stbi_image_free(rgba);
+        return fail(error, "image size changed while decoding");
+    }
+    out.width = uint32_t(w);
+    out.height = uint32_t(h);
+    out.format = PixelFormat::Argb8888;
+    out.data.resize(size_t(w) * size_t(h) * 4);
+    for (size_t i = 0; i < out.data.size(); i += 4) {
+        out.data[i + 0] = rgba[i + 2];
+        out.data[i + 1] = rgba[i + 1];
+        out.data[i + 2] = rgba[i + 0];
+        out.data[i + 3] = rgba[i + 3];
+    }
+    stbi_image_free(rgba);
+    return true;
+}
+
+bool loadImageFile(const std::string& path, Image& out, std::string& error) {
+    out = Image{};
+    std::vector<uint8_t> bytes;
+    if (!readFileBytes(path, kMaxMediaFileBytes, bytes, error))
+        return false;
+    if (!decodeImage(bytes.data(), bytes.size(), out, error)) {
+        error = localPath(path) + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<Texture> createTextureFromFile(GraphicsDevice& device, const std::string& path) {
+    Image image;
+    std::string error;
+    if (!loadImageFile(path, image, error))
+        return nullptr;
+    return device.createTexture(image);
+}
