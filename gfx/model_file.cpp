@@ -11,6 +11,7 @@
 #include <assimp/Importer.hpp>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 
 #include "gfx/texture_file.h"
@@ -67,7 +68,11 @@ class XFileCheck {
     // The faces and face corners the importer will hand over: a check that both read the file
     // alike.
     uint64_t importedFaces = 0, importedCorners = 0;
-    bool hasTopLevelMeshes() const { return !globalMeshes_.empty(); }
+    bool isBinary() const { return binary_; }
+    // Meshes outside any frame next to a single top-level frame: the importer would put them
+    // into that frame (moving them with it) in place of the frame's own mesh list, which it
+    // loses and leaks.
+    bool needsOwnRoot() const { return roots_.size() == 1 && !globalMeshes_.empty(); }
 
   private:
     struct MeshInfo {
@@ -1031,9 +1036,8 @@ struct VertexKeyHash {
 
 class SceneConverter {
   public:
-    // topLevelMeshes: the file has meshes outside any frame.
-    SceneConverter(const aiScene& scene, bool topLevelMeshes)
-        : scene_(scene), topLevelMeshes_(topLevelMeshes), visited_(scene.mNumMeshes, false) {}
+    explicit SceneConverter(const aiScene& scene)
+        : scene_(scene), visited_(scene.mNumMeshes, false) {}
 
     bool convert(const std::vector<std::string>& textures, ModelData& out, std::string& error);
 
@@ -1048,7 +1052,6 @@ class SceneConverter {
     }
 
     const aiScene& scene_;
-    const bool topLevelMeshes_;
     std::vector<bool> visited_;
     std::string error_;
     std::vector<MeshVertex> vertices_;
@@ -1075,16 +1078,12 @@ bool SceneConverter::convert(const std::vector<std::string>& textures, ModelData
         error = "the importer's materials do not match the file's";
         return false;
     }
-    // The importer puts the file's meshes outside any frame into the root node, in place of
-    // the root frame's own meshes, which then belong to no node.
-    std::vector<unsigned> rootFrameMeshes;
-    bool ok = visit(*scene_.mRootNode, aiMatrix4x4(), 0);
-    for (unsigned i = 0; ok && i < scene_.mNumMeshes; ++i) {
-        if (!visited_[i])
-            rootFrameMeshes.push_back(i);
-    }
-    if (!ok || !addMeshes(rootFrameMeshes, scene_.mRootNode->mTransformation)) {
+    if (!visit(*scene_.mRootNode, aiMatrix4x4(), 0)) {
         error = error_;
+        return false;
+    }
+    if (std::find(visited_.begin(), visited_.end(), false) != visited_.end()) {
+        error = "a mesh outside the frame hierarchy";
         return false;
     }
     if (!anyTriangles_) {
@@ -1150,8 +1149,7 @@ bool SceneConverter::visit(const aiNode& node, const aiMatrix4x4& parent, uint32
     if (node.mNumMeshes > 0 && !node.mMeshes)
         return fail("node without its mesh list");
     const std::vector<unsigned> meshes(node.mMeshes, node.mMeshes + node.mNumMeshes);
-    // Meshes outside any frame are not moved by the root frame they were put into.
-    if (!addMeshes(meshes, depth == 0 && topLevelMeshes_ ? parent : transform))
+    if (!addMeshes(meshes, transform))
         return false;
     if (node.mNumChildren > 0 && !node.mChildren)
         return fail("node without its children");
@@ -1288,6 +1286,26 @@ bool loadModelFromXBuffer(const uint8_t* data, size_t size, ModelData& out, std:
         error = "X file: " + error;
         return false;
     }
+    // A second, empty top-level frame makes the importer give the meshes outside any frame a
+    // root node of their own.
+    std::vector<uint8_t> extended;
+    if (check.needsOwnRoot()) {
+        extended.assign(data, data + size);
+        if (check.isBinary()) {
+            const uint8_t frame[] = {1, 0, 5, 0, 0, 0, 'F', 'r', 'a', 'm', 'e', 0x0a, 0, 0x0b, 0};
+            extended.insert(extended.end(), std::begin(frame), std::end(frame));
+        } else {
+            const std::string frame = "\nFrame {\n}\n";
+            extended.insert(extended.end(), frame.begin(), frame.end());
+        }
+        data = extended.data();
+        size = extended.size();
+        check = XFileCheck(data, size);
+        if (!check.run(error)) {
+            error = "X file: " + error;
+            return false;
+        }
+    }
     // The importer hands the mesh over mirrored (z negated), with v flipped and the winding
     // reversed; converting it to left-handed undoes all three.
     Assimp::Importer importer;
@@ -1312,7 +1330,7 @@ bool loadModelFromXBuffer(const uint8_t* data, size_t size, ModelData& out, std:
         error = "X file: the importer read the file differently from its check";
         return false;
     }
-    SceneConverter converter(*scene, check.hasTopLevelMeshes());
+    SceneConverter converter(*scene);
     if (!converter.convert(check.materialTextures, out, error)) {
         out = ModelData{};
         error = "X file: " + error;

@@ -217,6 +217,23 @@ TEST(ModelFile, MeshesOutsideFramesAreNotMovedByTheFrames) {
         load("xof 0303txt 0032\nFrame Root {\n" + kMoveZ5 + "}\n" + triangleAtZ("B", "1.0"));
     EXPECT_EQ(cornerZ(outside.mesh), (std::vector<float>{1, 1, 1}));
 
+    // The same in a binary file.
+    BinaryX binary;
+    binary.name("Frame").name("Root").open();
+    binary.name("FrameTransformMatrix").open();
+    binary.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 5, 1}).close();
+    binary.name("Mesh").open().ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    binary.ints({1, 3, 0, 1, 2}).close().close();
+    binary.name("Mesh").open().ints({3}).floats({0, 0, 1, 1, 0, 1, 0, 1, 1});
+    binary.ints({1, 3, 0, 1, 2}).close();
+    ModelData fromBinary;
+    std::string error;
+    ASSERT_TRUE(loadModelFromXBuffer(binary.bytes.data(), binary.bytes.size(), fromBinary, error))
+        << error;
+    z = cornerZ(fromBinary.mesh);
+    std::sort(z.begin(), z.end());
+    EXPECT_EQ(z, (std::vector<float>{1, 1, 1, 5, 5, 5}));
+
     // Several top-level frames: each moves only its own meshes.
     const ModelData frames =
         load("xof 0303txt 0032\nFrame One {\n" + kMoveZ5 + triangleAtZ("A", "0.0") +

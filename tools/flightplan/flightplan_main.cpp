@@ -74,7 +74,9 @@ void fly(HeadlessRunner& runner, Pilot& pilot, uint64_t step) {
     int target = chooseTarget();
     bool wantLeft = false, wantRight = false, wantFaster = false;
     int dx = 0;
-    if (target >= 0) {
+    // Hands off during a bump: a key held then keeps the turn building up, since the frame step
+    // only lets the turn rate decay while nothing steers.
+    if (target >= 0 && !game.bumping) {
         const Vec3& p = game.targetPositions[target];
         float desired = std::atan2(-p.x, p.z) / kDegToRad;
         // Where the heading settles if steering stops now: the turn rate decays by 1/1.05.
@@ -89,7 +91,7 @@ void fly(HeadlessRunner& runner, Pilot& pilot, uint64_t step) {
             wantLeft = error < -tolerance;
             wantRight = error > tolerance;
         }
-        wantFaster = game.speed < 35 && !wantLeft && !wantRight && dx == 0 && !game.bumping;
+        wantFaster = game.speed < 30 && !wantLeft && !wantRight && dx == 0 && !game.bumping;
     }
 
     if (pilot.mouse) {
