@@ -125,9 +125,17 @@ TEST(HeadlessRunner, CrossesTheTickCounterWrapWithTheRightGameTime) {
     ASSERT_EQ(run("--no-gl --script " + script + " --steps 400 --start-tick 4294960000 --state-log " + log), 0);
     std::vector<std::string> l = lines(log);
     ASSERT_EQ(l.size(), 400u);
-    // 400 steps of 31 ms from the start tick, wrapped past 2^32.
-    EXPECT_EQ(field(l.back(), "nowTick"), std::to_string((4294960000ull + 400 * 31) % 4294967296ull));
-    EXPECT_EQ(field(l.back(), "elapsedTenths"), std::to_string(400 * 31 / 100));
+    // The first step comes at once (the last step tick starts at 0), then one every 31 ms,
+    // wrapping past 2^32 on the way.
+    EXPECT_EQ(field(l[0], "nowTick"), "4294960000");
+    EXPECT_EQ(field(l.back(), "nowTick"), std::to_string((4294960000ull + 399 * 31) % 4294967296ull));
+    EXPECT_EQ(field(l.back(), "gameStartTick"), "4294960000");
+    EXPECT_EQ(field(l.back(), "elapsedTenths"), std::to_string(399 * 31 / 100));
+    for (size_t i = 1; i < l.size(); ++i)
+        EXPECT_EQ((std::stoull(field(l[i], "nowTick")) - std::stoull(field(l[i - 1], "nowTick"))) &
+                      0xFFFFFFFFull,
+                  31u)
+            << "step " << i + 1;
     fs::remove(log);
     fs::remove(script);
 }
