@@ -21,6 +21,10 @@ int main(int /*argc*/, char** /*argv*/) {
     if (!window.create()) return 0;
     window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });
     static GlGraphicsSystem graphics(window.handle());
+    // Full screen keeps the 640 x 480 picture's proportions; the window stretches it.
+    window.setFullscreenHook([](bool on) {
+        if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) device->setLetterbox(on);
+    });
 
     game.mainWindow = &window;
     game.tickSource = &ticks;

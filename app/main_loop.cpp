@@ -15,7 +15,7 @@ constexpr uint32_t kStepThresholdMs = 30;
 
 int32_t eventWaitMs() {
     if (game.startupStage < 0) return 0;
-    if (game.startupStage == 1 && (game.mouseChosen || game.keyboardChosen)) return 0;
+    if (game.startupStage == 1 && controllerChoiceMade()) return 0;
     if (!game.running) return -1;
     uint32_t since = game.tickSource->now() - game.lastStepTick;
     if (since > kStepThresholdMs) return 0;
@@ -41,7 +41,7 @@ bool runPass(int& exitCode, bool* stepped) {
             return false;
         }
         paintStatus(game.startupStage);
-    } else if (game.startupStage == 1 && (game.mouseChosen || game.keyboardChosen)) {
+    } else if (game.startupStage == 1 && controllerChoiceMade()) {
         game.running = 1;
         if (!createInputDevice()) {
             exitCode = 0;

@@ -22,6 +22,18 @@ namespace {
 constexpr const char* kLoadingLine =
     "                Initialize Now...                               ";
 constexpr const char* kChoiceLine = "Choice your controller: Hit LButton or UpArrowKey";
+// Under the choice line, for the game controllers this port adds.
+constexpr const char* kControllerChoiceLine = "or press A on a game controller";
+constexpr int kControllerChoiceLineY = 400;
+
+// Releases one of the long-lived objects and deletes it; a null handle is skipped.
+template <typename T>
+void releaseAndDelete(T*& object) {
+    if (!object) return;
+    object->release();
+    delete object;
+    object = nullptr;
+}
 
 }  // namespace
 
@@ -58,10 +70,12 @@ bool startUp() {
 
 int paintStatus(int stage) {
     if (stage < 0 || stage > 1 || !game.mainWindow) return 1;
-    if (stage == 0)
+    if (stage == 0) {
         game.mainWindow->paintStatus(kLoadingLine, 60, 240, 380);
-    else
+    } else {
         game.mainWindow->paintStatus(kChoiceLine, 49, 240, 380);
+        game.mainWindow->paintStatusLine(kControllerChoiceLine, 31, 240, kControllerChoiceLineY);
+    }
     return 1;
 }
 
@@ -74,33 +88,13 @@ void releaseDevices() {
 }
 
 void shutDown() {
-    if (game.planeModel) {
-        game.planeModel->release();
-        delete game.planeModel;
-        game.planeModel = nullptr;
-    }
+    releaseAndDelete(game.planeModel);
     delete game.flightRecorder;
     game.flightRecorder = nullptr;
-    if (game.burstEffect) {
-        game.burstEffect->release();
-        delete game.burstEffect;
-        game.burstEffect = nullptr;
-    }
-    if (game.digitDisplay) {
-        game.digitDisplay->release();
-        delete game.digitDisplay;
-        game.digitDisplay = nullptr;
-    }
-    if (game.soundSystem) {
-        game.soundSystem->release();
-        delete game.soundSystem;
-        game.soundSystem = nullptr;
-    }
-    if (game.sparkleEffect) {
-        game.sparkleEffect->release();
-        delete game.sparkleEffect;
-        game.sparkleEffect = nullptr;
-    }
+    releaseAndDelete(game.burstEffect);
+    releaseAndDelete(game.digitDisplay);
+    releaseAndDelete(game.soundSystem);
+    releaseAndDelete(game.sparkleEffect);
     releaseDevices();
     if (game.mainWindow) game.mainWindow->postQuit(0);
 }

@@ -73,6 +73,10 @@ void togglePause() {
 
 }  // namespace
 
+bool controllerChoiceMade() {
+    return game.mouseChosen || game.keyboardChosen || game.controllerChosen;
+}
+
 void handleKeyDown(int key) {
     switch (key) {
         case kVkControl:
@@ -82,7 +86,7 @@ void handleKeyDown(int key) {
             if (game.mainWindow) game.mainWindow->postQuit(0);
             break;
         case kVkUp:
-            if (!game.mouseChosen && !game.keyboardChosen) game.keyboardChosen = 1;
+            if (!controllerChoiceMade()) game.keyboardChosen = 1;
             break;
         case kVkM:
             if (!game.soundSystem) break;
@@ -140,7 +144,10 @@ void windowProcedure(const WindowEvent& event) {
             handleKeyDown(event.key);
             break;
         case EventType::LeftButtonDown:
-            if (!game.mouseChosen && !game.keyboardChosen) game.mouseChosen = 1;
+            if (!controllerChoiceMade()) game.mouseChosen = 1;
+            break;
+        case EventType::ControllerButtonDown:
+            if (!controllerChoiceMade()) game.controllerChosen = 1;
             break;
         case EventType::Paint:
             if (game.startupStage <= 1)

@@ -4,6 +4,8 @@
 #include "app/window_services.h"
 
 void windowProcedure(const WindowEvent& event);
+// Whether the player has chosen the mouse, the keyboard or a game controller yet.
+bool controllerChoiceMade();
 void handleKeyDown(int key);
 // Draws the current state once without advancing anything (a repaint while the game runs).
 void redrawScene();

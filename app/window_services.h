@@ -20,7 +20,8 @@ constexpr int kVkF4 = 0x73;
 constexpr int kVkF5 = 0x74;
 constexpr int kVkF6 = 0x75;
 
-enum class EventType { KeyDown, LeftButtonDown, Paint, Close, Destroy, Quit };
+// ControllerButtonDown: a game controller's A button or d-pad up, which choose the controller.
+enum class EventType { KeyDown, LeftButtonDown, Paint, Close, Destroy, Quit, ControllerButtonDown };
 
 struct WindowEvent {
     EventType type = EventType::Paint;
@@ -59,6 +60,9 @@ public:
     // Fills the client area with pure blue and draws the first `count` characters of `text` in
     // white at client position (x, y).
     virtual void paintStatus(const char* text, int count, int x, int y) = 0;
+    // Adds one more line, drawn the same way, to the status picture that paintStatus began. A
+    // window that shows a single status line may leave it out.
+    virtual void paintStatusLine(const char* /*text*/, int /*count*/, int /*x*/, int /*y*/) {}
 
     // A message box with no owner window, the caption and one OK button; UTF-8 text.
     virtual void messageBox(const std::string& text, const std::string& caption) = 0;

@@ -1,10 +1,12 @@
-// The live input reader: the chosen mouse or keyboard, polled once per live frame, turned into
-// one turn and one speed input for the control mapping, and appended to the flight recorder.
+// The live input reader: the chosen mouse, keyboard or game controller, polled once per live
+// frame, turned into one turn and one speed input for the control mapping, and appended to the
+// flight recorder.
 #include "controls/input_reader.h"
 
 #include <algorithm>
 
 #include "controls/control_mapping.h"
+#include "controls/controller_mapping.h"
 #include "controls/flight_recorder.h"
 #include "controls/input_source.h"
 #include "game/game_state.h"
@@ -79,6 +81,33 @@ void applyKeyboard(const KeyboardState& keyboard, FrameInput& input) {
     }
 }
 
+// The controller's frame is recorded as the keyboard's is, without a vertical value, so a
+// controller flight replays through the same path and its file reads like any other.
+void applyController(const ControllerState& pad, FrameInput& input) {
+    int16_t turn = stickTurnInput(pad.leftX);
+    if (turn != kNoInput) {
+        applyTurnInput(turn);
+        game.steering = 1;
+        input.turn = turn;
+    } else {
+        game.steering = 0;
+    }
+
+    int16_t speed = triggerSpeedInput(pad.leftTrigger, pad.rightTrigger);
+    if (speed != kNoInput) {
+        applySpeedInput(speed);
+        input.speedInput = speed;
+    }
+}
+
+// The mouse choice decides first, as it always has; the keyboard is what is left.
+InputKind chosenKind() {
+    if (game.mouseChosen) {
+        return InputKind::Mouse;
+    }
+    return game.controllerChosen ? InputKind::Controller : InputKind::Keyboard;
+}
+
 void reacquireLostDevice(InputSource& source) {
     for (int attempt = 0; attempt < kMaxReacquireAttempts; ++attempt) {
         if (source.reacquire() != PollResult::InputLost) {
@@ -96,7 +125,7 @@ bool createInputDevice() {
     }
     game.inputSystem = source;
     // What was made so far stays for releaseInputDevice to take down.
-    if (!source->createDevice(game.mouseChosen ? InputKind::Mouse : InputKind::Keyboard)) {
+    if (!source->createDevice(chosenKind())) {
         return false;
     }
     game.inputDevice = 1;
@@ -113,10 +142,19 @@ bool readInput() {
     PollResult result;
     MouseState mouse;
     KeyboardState keyboard;
-    if (game.mouseChosen) {
-        result = source->pollMouse(mouse);
-    } else {
-        result = source->pollKeyboard(keyboard);
+    ControllerState pad;
+    const InputKind kind = chosenKind();
+    switch (kind) {
+        case InputKind::Mouse:
+            result = source->pollMouse(mouse);
+            break;
+        case InputKind::Controller:
+            result = source->pollController(pad);
+            break;
+        case InputKind::Keyboard:
+        default:
+            result = source->pollKeyboard(keyboard);
+            break;
     }
 
     switch (result) {
@@ -130,8 +168,10 @@ bool readInput() {
         case PollResult::Failed:
             return false;
         case PollResult::Ok:
-            if (game.mouseChosen) {
+            if (kind == InputKind::Mouse) {
                 applyMouse(mouse, input);
+            } else if (kind == InputKind::Controller) {
+                applyController(pad, input);
             } else {
                 applyKeyboard(keyboard, input);
             }

@@ -94,6 +94,7 @@ struct GameState {
     int32_t running = 0;
     int32_t mouseChosen = 0;
     int32_t keyboardChosen = 0;
+    int32_t controllerChosen = 0;  // a game controller: A or the d-pad up at the choice
     uint32_t lastStepTick = 0;
 
     // Platform services, handed in by the entry point (the real platform) or by tests.

@@ -137,6 +137,8 @@ std::unique_ptr<GlDevice> GlGraphicsSystem::createGlDevice(const PresentParamete
     std::unique_ptr<GlDevice> device(new GlDevice(window_, context, width, height));
     if (!device->init())
         return nullptr;
+    // A device made on a full-screen window keeps the picture's proportions from the start.
+    device->setLetterbox((SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0);
     return device;
 }
 

@@ -1,9 +1,11 @@
-// The mouse and keyboard the player flies with, on SDL2. Mouse movement is taken in relative mode
-// while a button is held, so it does not stop at the screen edge; keys are read by scan code, so
-// the keyboard layout does not move them.
+// The mouse, keyboard and game controller the player flies with, on SDL2. Mouse movement is taken
+// in relative mode while a button is held, so it does not stop at the screen edge; keys are read
+// by scan code, so the keyboard layout does not move them; the controller's axes are read as they
+// stand at the poll.
 #include "platform/sdl_input.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -29,6 +31,10 @@ int32_t saturatingAdd(int32_t total, int32_t step) {
 SdlInputSource::~SdlInputSource() {
     releaseDevice();
     releaseSystem();
+    closeController();
+    if (controllerSupport_) {
+        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    }
 }
 
 bool SdlInputSource::createSystem() {
@@ -61,6 +67,10 @@ bool SdlInputSource::createDevice(InputKind kind) {
     forgetMouse();
     // The click that chose the mouse may still be held; it counts from the first frame.
     buttons_ = SDL_GetMouseState(nullptr, nullptr);
+    if (kind_ == InputKind::Controller && !controller_) {
+        // Unplugged since the choice: its polls report lost input until one is back.
+        openFirstController();
+    }
     if (kind_ == InputKind::Mouse && buttons_ != 0) {
         setRelativeMode(true);
     }
@@ -79,7 +89,7 @@ PollResult SdlInputSource::reacquire() {
     if (!deviceMade_) {
         return PollResult::Failed;
     }
-    if (!focused_) {
+    if (!focused_ || (kind_ == InputKind::Controller && !hasController())) {
         return PollResult::InputLost;
     }
     acquired_ = true;
@@ -145,6 +155,33 @@ PollResult SdlInputSource::pollKeyboard(KeyboardState& state) {
     return PollResult::Ok;
 }
 
+PollResult SdlInputSource::pollController(ControllerState& state) {
+    state = ControllerState{};
+    if (!deviceMade_ || !acquired_ || kind_ != InputKind::Controller) {
+        return PollResult::Failed;
+    }
+    if (lostPending_) {
+        lostPending_ = false;
+        return PollResult::InputLost;
+    }
+    // A controller pulled out mid-flight is lost input, as a mouse that loses its window is.
+    if (!hasController()) {
+        return PollResult::InputLost;
+    }
+    if (!focused_) {
+        return PollResult::Ok;
+    }
+    state.leftX = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTX);
+    state.leftY = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTY);
+    state.leftTrigger = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_TRIGGERLEFT);
+    state.rightTrigger = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_TRIGGERRIGHT);
+    return PollResult::Ok;
+}
+
+bool SdlInputSource::hasController() const {
+    return controller_ != nullptr && SDL_GameControllerGetAttached(controller_) == SDL_TRUE;
+}
+
 void SdlInputSource::releaseDevice() {
     if (!deviceMade_) {
         return;
@@ -202,6 +239,21 @@ void SdlInputSource::handleEvent(const SDL_Event& e) {
                 setRelativeMode(false);
             }
             break;
+        case SDL_CONTROLLERDEVICEADDED:
+            // `which` is the device index here; SDL announces every controller already plugged
+            // in when its support starts, so this also finds those.
+            openController(e.cdevice.which);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            // `which` is the instance id here.
+            if (controller_ && e.cdevice.which == controllerId_) {
+                closeController();
+                if (deviceMade_ && acquired_ && kind_ == InputKind::Controller) {
+                    lostPending_ = true;
+                }
+                openFirstController();
+            }
+            break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 if (focused_ && deviceMade_ && acquired_) {
@@ -235,4 +287,39 @@ void SdlInputSource::forgetMouse() {
     moveY_ = 0;
     wheel_ = 0;
     buttons_ = 0;
+}
+
+void SdlInputSource::openController(int deviceIndex) {
+    if (controller_ || deviceIndex < 0 || !SDL_IsGameController(deviceIndex)) {
+        return;
+    }
+    if (!controllerSupport_) {
+        if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+            return;
+        }
+        controllerSupport_ = true;
+    }
+    SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex);
+    if (pad == nullptr) {
+        std::fprintf(stderr, "Dravik: game controller %d cannot be opened: %s\n", deviceIndex,
+                     SDL_GetError());
+        return;
+    }
+    controller_ = pad;
+    controllerId_ = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+}
+
+void SdlInputSource::openFirstController() {
+    const int count = SDL_NumJoysticks();
+    for (int i = 0; i < count && controller_ == nullptr; ++i) {
+        openController(i);
+    }
+}
+
+void SdlInputSource::closeController() {
+    if (controller_) {
+        SDL_GameControllerClose(controller_);
+        controller_ = nullptr;
+        controllerId_ = -1;
+    }
 }

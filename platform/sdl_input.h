@@ -1,5 +1,6 @@
-// The mouse and keyboard the player flies with, on SDL2: relative mouse movement, wheel and
-// buttons gathered from the window's events, the arrow keys by scan code.
+// The mouse, keyboard and game controller the player flies with, on SDL2: relative mouse
+// movement, wheel and buttons gathered from the window's events, the arrow keys by scan code, and
+// the first game controller plugged in, followed through hot-plugging.
 #pragma once
 
 #include <SDL.h>
@@ -19,16 +20,24 @@ class SdlInputSource : public InputSource {
     PollResult reacquire() override;
     PollResult pollMouse(MouseState& state) override;
     PollResult pollKeyboard(KeyboardState& state) override;
+    PollResult pollController(ControllerState& state) override;
     void releaseDevice() override;
     void releaseSystem() override;
 
     // The window's event pump hands over every SDL event; movement and wheel add up here
-    // between two polls, and focus changes are noted.
+    // between two polls, focus changes are noted, and game controllers are opened as they come
+    // (the window starts SDL's game controller support) and closed as they go.
     void handleEvent(const SDL_Event& e);
+
+    // Whether a game controller is open and still plugged in.
+    bool hasController() const;
 
   private:
     void setRelativeMode(bool on);
     void forgetMouse();
+    void openController(int deviceIndex);
+    void openFirstController();
+    void closeController();
 
     bool systemMade_ = false;
     bool deviceMade_ = false;
@@ -42,4 +51,10 @@ class SdlInputSource : public InputSource {
     int32_t moveY_ = 0;
     float wheel_ = 0;       // in 1/120 notches, as the wheel counts
     uint32_t buttons_ = 0;  // SDL button masks held now
+
+    // The one game controller flown with: the first there is. While it is open this source holds
+    // a reference to SDL's game controller support, so the handle outlives the window's.
+    SDL_GameController* controller_ = nullptr;
+    SDL_JoystickID controllerId_ = -1;
+    bool controllerSupport_ = false;
 };

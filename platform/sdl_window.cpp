@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/gl_device.h"
@@ -74,6 +75,8 @@ SdlWindow::~SdlWindow() {
     painter_.reset();
     if (window_)
         SDL_DestroyWindow(window_);
+    if (controllersStarted_)
+        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     if (sdlStarted_)
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
@@ -87,6 +90,12 @@ bool SdlWindow::create() {
             return false;
         }
         sdlStarted_ = true;
+        // Game controllers are an extra: the game still runs with the mouse and keyboard when
+        // their support does not start. Starting it announces each controller plugged in.
+        if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0)
+            controllersStarted_ = true;
+        else
+            std::fprintf(stderr, "Dravik: no game controllers: %s\n", SDL_GetError());
     }
     // The graphics device makes its GL context on this window later: its frame buffer must suit.
     glPrepareWindowAttributes();
@@ -183,7 +192,41 @@ bool SdlWindow::nextEvent(WindowEvent& event, int32_t timeoutMs) {
 bool SdlWindow::take(const SDL_Event& raw, WindowEvent& event) {
     if (rawHook_)
         rawHook_(raw);
+    if (takeWindowKey(raw))
+        return false;
     return translate(raw, event);
+}
+
+bool SdlWindow::takeWindowKey(const SDL_Event& raw) {
+    if (raw.type != SDL_KEYDOWN || destroyed_)
+        return false;
+    const SDL_Keycode key = raw.key.keysym.sym;
+    const bool altEnter =
+        (key == SDLK_RETURN || key == SDLK_KP_ENTER) && (raw.key.keysym.mod & KMOD_ALT);
+    if (key != SDLK_F11 && !altEnter)
+        return false;
+    // A held key would flip the screen back and forth at the repeat rate.
+    if (!raw.key.repeat)
+        setFullscreen(!fullscreen_);
+    return true;
+}
+
+bool SdlWindow::setFullscreen(bool on) {
+    if (!window_ || destroyed_)
+        return false;
+    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        std::fprintf(stderr, "Dravik: the window cannot %s: %s\n",
+                     on ? "go full screen" : "leave full screen", SDL_GetError());
+        return false;
+    }
+    fullscreen_ = on;
+    if (painter_)
+        painter_->setLetterbox(on);
+    if (fullscreenHook_)
+        fullscreenHook_(on);
+    // The new size usually brings its own repaint; one is asked for in case it does not.
+    enqueue(WindowEvent{EventType::Paint, 0, 0});
+    return true;
 }
 
 bool SdlWindow::translate(const SDL_Event& raw, WindowEvent& event) {
@@ -200,6 +243,23 @@ bool SdlWindow::translate(const SDL_Event& raw, WindowEvent& event) {
                 return false;
             event = WindowEvent{EventType::LeftButtonDown, 0, 0};
             return true;
+        case SDL_CONTROLLERBUTTONDOWN:
+            // From any controller: A or the d-pad up choose it, Start pauses as F1 does, Y
+            // switches the view as Ctrl does.
+            switch (raw.cbutton.button) {
+                case SDL_CONTROLLER_BUTTON_A:
+                case SDL_CONTROLLER_BUTTON_DPAD_UP:
+                    event = WindowEvent{EventType::ControllerButtonDown, 0, 0};
+                    return true;
+                case SDL_CONTROLLER_BUTTON_START:
+                    event = WindowEvent{EventType::KeyDown, kVkF1, 0};
+                    return true;
+                case SDL_CONTROLLER_BUTTON_Y:
+                    event = WindowEvent{EventType::KeyDown, kVkControl, 0};
+                    return true;
+                default:
+                    return false;
+            }
         case SDL_QUIT:
             // Closing the last window sends SDL_QUIT right after the window's close event.
             if (closeSent_)
@@ -287,12 +347,38 @@ ClientRect SdlWindow::clientRect() {
     return rect;
 }
 
+// The first `count` characters of `text`, never read past its end.
+static std::string statusText(const char* text, int count) {
+    if (!text || count <= 0)
+        return {};
+    const int wanted = std::min(count, StatusPainter::kMaxCharacters);
+    return std::string(text, strnlen(text, static_cast<size_t>(wanted)));
+}
+
 void SdlWindow::paintStatus(const char* text, int count, int x, int y) {
     if (!window_ || destroyed_)
         return;
-    if (!painter_)
+    status_.assign(1, StatusText{statusText(text, count), x, y});
+    paintStatusLines();
+}
+
+void SdlWindow::paintStatusLine(const char* text, int count, int x, int y) {
+    if (!window_ || destroyed_ || status_.empty() || status_.size() >= kMaxStatusLines)
+        return;
+    status_.push_back(StatusText{statusText(text, count), x, y});
+    paintStatusLines();
+}
+
+void SdlWindow::paintStatusLines() {
+    if (!painter_) {
         painter_ = std::make_unique<StatusPainter>(window_);
-    painter_->paint(text, count, x, y);
+        painter_->setLetterbox(fullscreen_);
+    }
+    std::vector<StatusLine> lines;
+    for (const StatusText& line : status_)
+        lines.push_back(
+            StatusLine{line.text.c_str(), static_cast<int>(line.text.size()), line.x, line.y});
+    painter_->paintLines(lines.data(), static_cast<int>(lines.size()));
 }
 
 void SdlWindow::messageBox(const std::string& text, const std::string& caption) {

@@ -1,5 +1,5 @@
-// The game's window on SDL2: its creation, the event queue as the window procedure sees it, the
-// status line, message boxes and the recording file dialogs.
+// The game's window on SDL2: its creation, the event queue as the window procedure sees it, full
+// screen, the status lines, message boxes and the recording file dialogs.
 #pragma once
 
 #include <SDL.h>
@@ -7,6 +7,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/window_services.h"
 
@@ -25,13 +27,23 @@ class SdlWindow : public WindowServices {
     SdlWindow(const SdlWindow&) = delete;
     SdlWindow& operator=(const SdlWindow&) = delete;
 
-    // Starts SDL video and events and opens the "Dravik" window: 640 x 480 client area, resizable,
-    // for OpenGL, with the icon media/dravik.png when that file is there.
+    // Starts SDL video, events and game controllers (without them when they do not start) and
+    // opens the "Dravik" window: 640 x 480 client area, resizable, for OpenGL, with the icon
+    // media/dravik.png when that file is there.
     bool create();
     SDL_Window* handle() const { return window_; }
 
     // Sees every SDL event this window takes, before it is turned into a window event.
     void setRawEventHook(std::function<void(const SDL_Event&)> hook) { rawHook_ = std::move(hook); }
+    // Told whenever the window goes full screen (true) or back to a window (false), so that the
+    // graphics device can keep the picture's proportions.
+    void setFullscreenHook(std::function<void(bool)> hook) { fullscreenHook_ = std::move(hook); }
+
+    // Full screen on the window's current display at the desktop's resolution, or back to the
+    // window. Alt+Enter and F11 toggle it; the window procedure never sees those keys. False, with
+    // the reason on stderr, when SDL refuses.
+    bool setFullscreen(bool on);
+    bool isFullscreen() const { return fullscreen_; }
 
     bool nextEvent(WindowEvent& event, int32_t timeoutMs) override;
     void postQuit(int code) override;
@@ -41,6 +53,7 @@ class SdlWindow : public WindowServices {
     void invalidate() override;
     ClientRect clientRect() override;
     void paintStatus(const char* text, int count, int x, int y) override;
+    void paintStatusLine(const char* text, int count, int x, int y) override;
     void messageBox(const std::string& text, const std::string& caption) override;
     bool openFileDialog(const FileDialog& dialog, std::string& path) override;
     bool saveFileDialog(const FileDialog& dialog, std::string& path) override;
@@ -53,13 +66,27 @@ class SdlWindow : public WindowServices {
     void drainPending();
     void enqueue(const WindowEvent& event);
     void setIcon();
+    // Window keys of its own (full screen); true when `raw` was one of them.
+    bool takeWindowKey(const SDL_Event& raw);
+    void paintStatusLines();
+
+    struct StatusText {
+        std::string text;
+        int x = 0, y = 0;
+    };
+    // A status picture holds at most this many lines; more are not drawn.
+    static constexpr size_t kMaxStatusLines = 8;
 
     SDL_Window* window_ = nullptr;
     uint32_t windowId_ = 0;
     bool sdlStarted_ = false;
+    bool controllersStarted_ = false;
+    bool fullscreen_ = false;
     bool destroyed_ = false;
     bool closeSent_ = false;
     std::deque<WindowEvent> queue_;
     std::function<void(const SDL_Event&)> rawHook_;
+    std::function<void(bool)> fullscreenHook_;
+    std::vector<StatusText> status_;  // the lines of the status picture shown last
     std::unique_ptr<StatusPainter> painter_;
 };

@@ -1,11 +1,13 @@
-// The loading status line on a GL 3.3 core context of its own: a cleared blue frame with the text
-// picture (SDL2_ttf, a fontconfig font) drawn on it as one textured quad.
+// The loading status lines on a GL 3.3 core context of its own: a cleared blue frame (letterboxed
+// in black in full screen) with each line's text picture (SDL2_ttf, a fontconfig font) drawn on it
+// as one textured quad.
 #include "platform/status_painter.h"
 
 #include <epoxy/gl.h>
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -234,7 +236,56 @@ bool StatusPainter::openFont() {
     return false;
 }
 
+std::array<int, 4> letterboxRect(int drawableWidth, int drawableHeight, int pictureWidth,
+                                 int pictureHeight) {
+    if (drawableWidth <= 0 || drawableHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
+        return {0, 0, std::max(drawableWidth, 0), std::max(drawableHeight, 0)};
+    int64_t w = drawableWidth;
+    int64_t h = w * pictureHeight / pictureWidth;
+    if (h > drawableHeight) {
+        h = drawableHeight;
+        w = h * pictureWidth / pictureHeight;
+    }
+    return {static_cast<int>((drawableWidth - w) / 2), static_cast<int>((drawableHeight - h) / 2),
+            static_cast<int>(w), static_cast<int>(h)};
+}
+
 bool StatusPainter::paint(const char* text, int count, int x, int y, StatusPicture* readBack) {
+    const StatusLine line{text, count, x, y};
+    return paintLines(&line, 1, readBack);
+}
+
+bool StatusPainter::setFontPixels(int pixels) {
+    if (pixels == fontPixels_)
+        return true;
+    if (TTF_SetFontSize(font_, pixels) != 0)
+        return false;
+    fontPixels_ = pixels;
+    return true;
+}
+
+SDL_Surface* StatusPainter::renderText(const StatusLine& line) {
+    // The first `count` characters, never past the end of the text.
+    size_t length = 0;
+    if (line.text && line.count > 0) {
+        const size_t wanted = static_cast<size_t>(std::min(line.count, kMaxCharacters));
+        length = strnlen(line.text, wanted);
+    }
+    if (length == 0 || !openFont())
+        return nullptr;
+    const std::string shown(line.text, length);
+    const SDL_Color white{255, 255, 255, 255};
+    const SDL_Color blue{0, 0, 255, 255};
+    // Shaded text is opaque white on blue, like text drawn with a blue background colour.
+    SDL_Surface* shaded = TTF_RenderUTF8_Shaded(font_, shown.c_str(), white, blue);
+    if (!shaded)
+        return nullptr;
+    SDL_Surface* picture = SDL_ConvertSurfaceFormat(shaded, SDL_PIXELFORMAT_RGBA32, 0);
+    SDL_FreeSurface(shaded);
+    return picture;
+}
+
+bool StatusPainter::paintLines(const StatusLine* lines, int lineCount, StatusPicture* readBack) {
     if (readBack)
         *readBack = StatusPicture{};
     if (!window_ || glFailed_)
@@ -250,34 +301,53 @@ bool StatusPainter::paint(const char* text, int count, int x, int y, StatusPictu
         return false;
     }
 
-    // The first `count` characters, never past the end of the text.
-    size_t length = 0;
-    if (text && count > 0) {
-        const size_t wanted = static_cast<size_t>(std::min(count, kMaxCharacters));
-        length = strnlen(text, wanted);
-    }
-    SDL_Surface* picture = nullptr;
-    if (length > 0 && openFont()) {
-        const std::string shown(text, length);
-        const SDL_Color white{255, 255, 255, 255};
-        const SDL_Color blue{0, 0, 255, 255};
-        // Shaded text is opaque white on blue, like text drawn with a blue background colour.
-        SDL_Surface* shaded = TTF_RenderUTF8_Shaded(font_, shown.c_str(), white, blue);
-        if (shaded) {
-            picture = SDL_ConvertSurfaceFormat(shaded, SDL_PIXELFORMAT_RGBA32, 0);
-            SDL_FreeSurface(shaded);
+    Placement place;
+    SDL_GL_GetDrawableSize(window_, &place.drawableWidth, &place.drawableHeight);
+    const int width = place.drawableWidth, height = place.drawableHeight;
+    std::array<int, 4> blue{0, 0, width, height};
+    if (letterbox_) {
+        blue = letterboxRect(width, height, kPictureWidth, kPictureHeight);
+        place.originX = static_cast<float>(blue[0]);
+        place.originY = static_cast<float>(height - blue[1] - blue[3]);
+        place.scaleX = static_cast<float>(blue[2]) / kPictureWidth;
+        place.scaleY = static_cast<float>(blue[3]) / kPictureHeight;
+        place.width = kPictureWidth;
+        place.height = kPictureHeight;
+    } else {
+        // Client coordinates to drawable pixels (they differ on scaled displays).
+        SDL_GetWindowSize(window_, &place.width, &place.height);
+        if (place.width > 0 && place.height > 0) {
+            place.scaleX = static_cast<float>(width) / place.width;
+            place.scaleY = static_cast<float>(height) / place.height;
         }
     }
+    // Full screen draws the text at the picture's scale rather than magnifying 13-pixel glyphs.
+    int fontPixels = kFontPixels;
+    if (letterbox_ && place.scaleY > 1.0f)
+        fontPixels = std::clamp(static_cast<int>(kFontPixels * place.scaleY + 0.5f), kFontPixels,
+                                kFontPixels * 16);
 
-    int width = 0, height = 0;
-    SDL_GL_GetDrawableSize(window_, &width, &height);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, width, height);
+    if (blue[2] != width || blue[3] != height) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(blue[0], blue[1], blue[2], blue[3]);
+    }
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    if (picture) {
-        drawText(picture, x, y);
-        SDL_FreeSurface(picture);
+    glDisable(GL_SCISSOR_TEST);
+
+    for (int i = 0; lines && i < lineCount; ++i) {
+        if (openFont() && !setFontPixels(fontPixels))
+            setFontPixels(kFontPixels);
+        place.textScale = static_cast<float>(fontPixels_) / kFontPixels;
+        SDL_Surface* picture = renderText(lines[i]);
+        if (picture) {
+            drawText(picture, lines[i].x, lines[i].y, place);
+            SDL_FreeSurface(picture);
+        }
     }
     if (readBack)
         readPicture(width, height, *readBack);
@@ -285,16 +355,20 @@ bool StatusPainter::paint(const char* text, int count, int x, int y, StatusPictu
     return true;
 }
 
-void StatusPainter::drawText(SDL_Surface* text, int x, int y) {
-    int windowW = 0, windowH = 0, drawW = 0, drawH = 0;
-    SDL_GetWindowSize(window_, &windowW, &windowH);
-    SDL_GL_GetDrawableSize(window_, &drawW, &drawH);
-    if (windowW <= 0 || windowH <= 0 || drawW <= 0 || drawH <= 0)
+void StatusPainter::drawText(SDL_Surface* text, int x, int y, const Placement& place) {
+    const int drawW = place.drawableWidth, drawH = place.drawableHeight;
+    if (place.width <= 0 || place.height <= 0 || drawW <= 0 || drawH <= 0)
         return;
 
-    // Only the part of the text inside the client area is uploaded, which bounds the texture.
-    const int left = std::max(0, -x), top = std::max(0, -y);
-    const int right = std::min(text->w, windowW - x), bottom = std::min(text->h, windowH - y);
+    // Only the part of the text inside the picture is uploaded, which bounds the texture. The
+    // bounds are in text pixels, which are picture pixels times textScale.
+    const double k = place.textScale;
+    const int left = std::max(0, static_cast<int>(std::ceil(-x * k)));
+    const int top = std::max(0, static_cast<int>(std::ceil(-y * k)));
+    const int right = static_cast<int>(
+        std::min<double>(text->w, std::floor((static_cast<double>(place.width) - x) * k)));
+    const int bottom = static_cast<int>(
+        std::min<double>(text->h, std::floor((static_cast<double>(place.height) - y) * k)));
     if (right <= left || bottom <= top)
         return;
     const int w = right - left, h = bottom - top;
@@ -306,10 +380,11 @@ void StatusPainter::drawText(SDL_Surface* text, int x, int y) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 
-    // Client coordinates to drawable pixels (they differ on scaled displays), then clip space.
-    const float sx = static_cast<float>(drawW) / windowW, sy = static_cast<float>(drawH) / windowH;
-    const float x0 = (x + left) * sx, x1 = (x + right) * sx;
-    const float y0 = (y + top) * sy, y1 = (y + bottom) * sy;
+    // Picture pixels to drawable pixels, then clip space.
+    const float x0 = place.originX + static_cast<float>(x + left / k) * place.scaleX;
+    const float x1 = place.originX + static_cast<float>(x + right / k) * place.scaleX;
+    const float y0 = place.originY + static_cast<float>(y + top / k) * place.scaleY;
+    const float y1 = place.originY + static_cast<float>(y + bottom / k) * place.scaleY;
     glUseProgram(program_);
     glUniform4f(rectUniform_, 2.0f * x0 / drawW - 1.0f, 1.0f - 2.0f * y1 / drawH,
                 2.0f * x1 / drawW - 1.0f, 1.0f - 2.0f * y0 / drawH);

@@ -1,4 +1,4 @@
-// A scripted mouse or keyboard for tests and the headless runner.
+// A scripted mouse, keyboard or game controller for tests and the headless runner.
 #include "fakes/fake_input.h"
 
 MouseState FakeInput::mouse(int32_t x, int32_t y, int32_t wheel, bool left, bool right,
@@ -21,6 +21,16 @@ KeyboardState FakeInput::keys(std::initializer_list<int> scanCodes) {
     return state;
 }
 
+ControllerState FakeInput::pad(int16_t stickX, int16_t leftTrigger, int16_t rightTrigger,
+                               int16_t stickY) {
+    ControllerState state;
+    state.leftX = stickX;
+    state.leftY = stickY;
+    state.leftTrigger = leftTrigger;
+    state.rightTrigger = rightTrigger;
+    return state;
+}
+
 void FakeInput::pushMouse(const MouseState& state) {
     Poll poll;
     poll.mouse = state;
@@ -30,6 +40,12 @@ void FakeInput::pushMouse(const MouseState& state) {
 void FakeInput::pushKeyboard(const KeyboardState& state) {
     Poll poll;
     poll.keyboard = state;
+    script.push_back(poll);
+}
+
+void FakeInput::pushController(const ControllerState& state) {
+    Poll poll;
+    poll.controller = state;
     script.push_back(poll);
 }
 
@@ -56,7 +72,9 @@ bool FakeInput::createSystem() {
 }
 
 bool FakeInput::createDevice(InputKind k) {
-    calls.push_back(k == InputKind::Mouse ? "createDevice:mouse" : "createDevice:keyboard");
+    calls.push_back(k == InputKind::Mouse        ? "createDevice:mouse"
+                    : k == InputKind::Controller ? "createDevice:controller"
+                                                 : "createDevice:keyboard");
     if (failCreateDevice || !systemMade) {
         return false;
     }
@@ -95,15 +113,21 @@ PollResult FakeInput::reacquire() {
 
 PollResult FakeInput::pollMouse(MouseState& state) {
     calls.push_back("pollMouse");
-    return nextPoll(InputKind::Mouse, &state, nullptr);
+    return nextPoll(InputKind::Mouse, &state, nullptr, nullptr);
 }
 
 PollResult FakeInput::pollKeyboard(KeyboardState& state) {
     calls.push_back("pollKeyboard");
-    return nextPoll(InputKind::Keyboard, nullptr, &state);
+    return nextPoll(InputKind::Keyboard, nullptr, &state, nullptr);
 }
 
-PollResult FakeInput::nextPoll(InputKind asked, MouseState* mouseOut, KeyboardState* keyboardOut) {
+PollResult FakeInput::pollController(ControllerState& state) {
+    calls.push_back("pollController");
+    return nextPoll(InputKind::Controller, nullptr, nullptr, &state);
+}
+
+PollResult FakeInput::nextPoll(InputKind asked, MouseState* mouseOut, KeyboardState* keyboardOut,
+                               ControllerState* controllerOut) {
     ++pollCount;
     // A poll in the wrong format, or of a device never acquired, fails as a real one would; one
     // that was lost and not yet won back is still lost.
@@ -129,6 +153,9 @@ PollResult FakeInput::nextPoll(InputKind asked, MouseState* mouseOut, KeyboardSt
         }
         if (keyboardOut != nullptr) {
             *keyboardOut = poll.keyboard;
+        }
+        if (controllerOut != nullptr) {
+            *controllerOut = poll.controller;
         }
     }
     return poll.result;

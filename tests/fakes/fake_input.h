@@ -1,5 +1,5 @@
-// A scripted mouse or keyboard for tests and the headless runner: a queue of poll results and
-// states, devices that get lost or fail on demand, and a log of every call.
+// A scripted mouse, keyboard or game controller for tests and the headless runner: a queue of poll
+// results and states, devices that get lost or fail on demand, and a log of every call.
 #pragma once
 
 #include <deque>
@@ -16,6 +16,7 @@ class FakeInput : public InputSource {
         PollResult result = PollResult::Ok;
         MouseState mouse;
         KeyboardState keyboard;
+        ControllerState controller;
         int lostReacquires = 0;  // InputLost: reacquire reports InputLost this many times first
     };
 
@@ -23,10 +24,13 @@ class FakeInput : public InputSource {
     static MouseState mouse(int32_t x, int32_t y, int32_t wheel, bool left, bool right,
                             bool middle);
     static KeyboardState keys(std::initializer_list<int> scanCodes);
+    static ControllerState pad(int16_t stickX, int16_t leftTrigger = 0, int16_t rightTrigger = 0,
+                               int16_t stickY = 0);
 
     // Script, consumed one entry per poll; an empty script polls as Ok with nothing held.
     void pushMouse(const MouseState& state);
     void pushKeyboard(const KeyboardState& state);
+    void pushController(const ControllerState& state);
     // The next poll reports lost input; reacquiring then reports InputLost `lostReacquires` more
     // times before it succeeds.
     void pushLost(int lostReacquires = 0);
@@ -42,7 +46,8 @@ class FakeInput : public InputSource {
     bool stuckLost = false;       // reacquire reports InputLost for ever
 
     // What happened.
-    std::vector<std::string> calls;  // "createSystem", "createDevice:mouse", "pollKeyboard", ...
+    // "createSystem", "createDevice:mouse", "pollKeyboard", "pollController", ...
+    std::vector<std::string> calls;
     int reacquireCount = 0;
     int pollCount = 0;
     bool systemMade = false;
@@ -56,11 +61,13 @@ class FakeInput : public InputSource {
     PollResult reacquire() override;
     PollResult pollMouse(MouseState& state) override;
     PollResult pollKeyboard(KeyboardState& state) override;
+    PollResult pollController(ControllerState& state) override;
     void releaseDevice() override;
     void releaseSystem() override;
 
   private:
-    PollResult nextPoll(InputKind asked, MouseState* mouseOut, KeyboardState* keyboardOut);
+    PollResult nextPoll(InputKind asked, MouseState* mouseOut, KeyboardState* keyboardOut,
+                        ControllerState* controllerOut);
 
     std::deque<Poll> script;
     int lostLeft_ = 0;

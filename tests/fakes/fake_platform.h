@@ -53,6 +53,10 @@ public:
     ClientRect clientRect() override { return client; }
     void paintStatus(const char* text, int count, int x, int y) override {
         statusPaints.push_back({std::string(text, static_cast<size_t>(count)), count, x, y});
+        statusLines.clear();
+    }
+    void paintStatusLine(const char* text, int count, int x, int y) override {
+        statusLines.push_back({std::string(text, static_cast<size_t>(count)), count, x, y});
     }
     void messageBox(const std::string& text, const std::string& caption) override {
         messages.push_back(text);
@@ -64,6 +68,7 @@ public:
     std::deque<Timed> queue;
     std::vector<int32_t> waits;  // every timeout asked for
     std::vector<Status> statusPaints;
+    std::vector<Status> statusLines;  // the lines added to the last paintStatus
     std::vector<std::string> messages, captions;
     std::vector<FileDialog> dialogs;
     std::deque<std::optional<std::string>> dialogAnswers;  // nullopt: cancelled

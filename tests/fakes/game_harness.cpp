@@ -27,9 +27,15 @@ bool GameHarness::start() {
 }
 
 void GameHarness::startPlaying(bool mouse) {
+    startPlayingWith(mouse ? InputKind::Mouse : InputKind::Keyboard);
+}
+
+void GameHarness::startPlayingWith(InputKind kind) {
     ASSERT_TRUE(start());
-    if (mouse)
+    if (kind == InputKind::Mouse)
         game.mouseChosen = 1;
+    else if (kind == InputKind::Controller)
+        game.controllerChosen = 1;
     else
         game.keyboardChosen = 1;
     game.running = 1;

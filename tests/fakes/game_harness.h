@@ -21,6 +21,8 @@ public:
     bool start();
     // start(), then the keyboard (or the mouse) chosen and the input device made.
     void startPlaying(bool mouse = false);
+    // The same with any of the three controllers.
+    void startPlayingWith(InputKind kind);
     // Calls the frame step once, with the clock 31 ms on.
     int step();
     // Runs frame steps until the intro has ended.
