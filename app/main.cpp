@@ -2,6 +2,8 @@
 // FluidSynth music, zenity dialogs) and hands it to the game.
 #include <SDL.h>
 
+#include <cstdlib>
+
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "game/game_state.h"
@@ -10,6 +12,19 @@
 #include "platform/sdl_input.h"
 #include "platform/sdl_ticks.h"
 #include "platform/sdl_window.h"
+
+namespace {
+
+bool finishedCleanly = false;
+
+// When the display goes away, Xlib ends the process with exit() from inside the event wait. The
+// platform's destructors would then talk to a display that is gone and never return, so leave at
+// once instead.
+void leaveWithoutDestructors() {
+    if (!finishedCleanly) std::_Exit(1);
+}
+
+}  // namespace
 
 int main(int /*argc*/, char** /*argv*/) {
     static SdlWindow window;
@@ -21,6 +36,8 @@ int main(int /*argc*/, char** /*argv*/) {
     if (!window.create()) return 0;
     window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });
     static GlGraphicsSystem graphics(window.handle());
+    // Registered after the platform objects, so it runs before their destructors.
+    std::atexit(leaveWithoutDestructors);
     // Full screen keeps the 640 x 480 picture's proportions; the window stretches it.
     window.setFullscreenHook([](bool on) {
         if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) device->setLetterbox(on);
@@ -37,5 +54,6 @@ int main(int /*argc*/, char** /*argv*/) {
     // window it draws on.
     if (game.device || game.soundSystem) shutDown();
     music.closeDown();
+    finishedCleanly = true;
     return code;
 }
