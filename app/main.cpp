@@ -2,7 +2,9 @@
 // FluidSynth music, zenity dialogs) and hands it to the game.
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/main_loop.h"
 #include "app/startup.h"
@@ -22,6 +24,24 @@ bool finishedCleanly = false;
 // once instead.
 void leaveWithoutDestructors() {
     if (!finishedCleanly) std::_Exit(1);
+}
+
+// DRAVIK_STEP_LOG=FILE: the main loop, keeping the tick of every frame step in memory and
+// appending them to FILE, one per line, when the loop ends (for measuring the step intervals).
+int runMainLoopLoggingSteps(const char* path) {
+    std::vector<uint32_t> stepTicks;
+    stepTicks.reserve(size_t(1) << 17);  // over an hour of steps before it grows
+    int code = 0;
+    bool stepped = false;
+    while (runPass(code, &stepped))
+        if (stepped) stepTicks.push_back(game.lastStepTick);
+    if (std::FILE* log = std::fopen(path, "a")) {
+        for (uint32_t tick : stepTicks) std::fprintf(log, "%u\n", tick);
+        std::fclose(log);
+    } else {
+        std::fprintf(stderr, "Dravik: cannot write the step log %s\n", path);
+    }
+    return code;
 }
 
 }  // namespace
@@ -49,7 +69,8 @@ int main(int /*argc*/, char** /*argv*/) {
     game.inputPlatform = &input;
     game.musicPlatform = &music;
 
-    int code = runMainLoop();
+    const char* stepLog = std::getenv("DRAVIK_STEP_LOG");
+    int code = stepLog && *stepLog ? runMainLoopLoggingSteps(stepLog) : runMainLoop();
     // Esc ends the loop without the shut-down sequence; the device must still go before the
     // window it draws on.
     if (game.device || game.soundSystem) shutDown();

@@ -6,8 +6,9 @@
 
 namespace {
 
-// The synthesizer's player keeps at most this many tracks.
-constexpr int kMaxTracks = 128;
+// The synthesizer's player keeps at most 128 tracks, and reads the count's low byte as a signed
+// char: from 128 on it loads no track at all and reloads the file forever.
+constexpr int kMaxTracks = 127;
 
 uint32_t bigEndian32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
@@ -203,7 +204,7 @@ bool readMidiFileInfo(const uint8_t* data, size_t size, MidiFileInfo& info, std:
     if (tracks < 1)
         return fail(error, "no tracks");
     if (tracks > kMaxTracks)
-        return fail(error, "more than 128 tracks");
+        return fail(error, "more than 127 tracks");
     if (format == 0 && tracks != 1)
         return fail(error, "format 0 with more than one track");
     if (division & 0x8000)
@@ -233,8 +234,11 @@ bool readMidiFileInfo(const uint8_t* data, size_t size, MidiFileInfo& info, std:
             }
             longest = std::max(longest, ticks);
             ++found;
-        } else if (!isPrintableChunkId(id)) {
-            return fail(error, "unreadable chunk id");
+        } else {
+            // The player does not find a track behind any other chunk and retries the file
+            // forever; chunks after the last track are never read.
+            return fail(error, isPrintableChunkId(id) ? "unknown chunk before a track"
+                                                      : "unreadable chunk id");
         }
         pos += length;
     }

@@ -18,6 +18,7 @@ struct MidiFileInfo {
 
 // Walks the header and every track chunk, bounded by the data: variable-length numbers, running
 // status, channel, meta and sysex events. Rejects anything malformed or anything a looping player
-// could not play (no tracks, no length, timecode division, format 2, escape sequences, system
-// messages, a track without an end-of-track event). On failure `error` says why.
+// could not play (no tracks, more than 127, no length, timecode division, format 2, escape
+// sequences, system messages, a track without an end-of-track event, any chunk but a track before
+// the last track). On failure `error` says why.
 bool readMidiFileInfo(const uint8_t* data, size_t size, MidiFileInfo& info, std::string& error);

@@ -268,19 +268,31 @@ bool FlightRecorder::loadFromFile(const std::string& path) {
     if (!readExactly(file.get(), bytes.data(), bytes.size()) || !file.close()) {
         return false;
     }
-    uint32_t count = getU32(bytes.data());
-    uint32_t stored = capacity < kRecorderCapacity ? capacity : kRecorderCapacity;
-    // A count past the buffer would let the replay read beyond it.
-    if (count > stored || entries == nullptr) {
+    uint32_t count = 0;
+    if (!parseRecording(bytes.data(), bytes.size(), capacity, count, entries)) {
         return false;
     }
-
     recordedLength = count;
+    startPlayback();
+    return true;
+}
+
+bool parseRecording(const uint8_t* data, size_t size, uint32_t capacity, uint32_t& count,
+                    RecordEntry* entries) {
+    if (data == nullptr || size < kFileBytes || entries == nullptr) {
+        return false;
+    }
+    uint32_t fileCount = getU32(data);
+    uint32_t stored = capacity < kRecorderCapacity ? capacity : kRecorderCapacity;
+    // A count past the buffer would let the replay read beyond it.
+    if (fileCount > stored) {
+        return false;
+    }
+    count = fileCount;
     for (uint32_t i = 0; i < stored; ++i) {
-        const uint8_t* in = bytes.data() + kCountBytes + i * kEntryBytes;
+        const uint8_t* in = data + kCountBytes + i * kEntryBytes;
         entries[i] = RecordEntry{getI16(in), getI16(in + 2), getI16(in + 4)};
     }
-    startPlayback();
     return true;
 }
 

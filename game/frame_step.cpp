@@ -3,6 +3,7 @@
 #include "game/frame_step.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "aircraft/player_plane.h"
 #include "aircraft/result_screen.h"
@@ -34,6 +35,16 @@ uint32_t skyColour(uint32_t elapsedTenths) {
     int32_t blue = 250;
     return 0xFF000000u | (static_cast<uint32_t>(red & 0xFF) << 16) |
            (static_cast<uint32_t>(green & 0xFF) << 8) | static_cast<uint32_t>(blue & 0xFF);
+}
+
+// The bounce's fall in 32-bit integers, defined for every speed: one outside the int32 range (only
+// a hostile recording gets there) truncates to INT32_MIN as the x86 conversion does, and the
+// product wraps instead of overflowing.
+int32_t bounceFall(float speed, int32_t countdown) {
+    int32_t whole = speed > -2147483648.0f && speed < 2147483648.0f ? static_cast<int32_t>(speed)
+                                                                    : INT32_MIN;
+    uint32_t product = static_cast<uint32_t>(whole) * static_cast<uint32_t>(32 - countdown);
+    return static_cast<int32_t>(product) / 100;
 }
 
 }  // namespace
@@ -138,8 +149,7 @@ int stepFrame() {
     updateLight(viewRoll);
 
     if (game.bumping) {
-        int32_t fall = (static_cast<int32_t>(game.speed) * (32 - game.bumpCountdown)) / 100;
-        game.groundLevel += static_cast<float>(fall);
+        game.groundLevel += static_cast<float>(bounceFall(game.speed, game.bumpCountdown));
         game.bumpCountdown -= 1;
         if (game.cockpitView) device.setRenderState(RenderState::Ambient, 0xFF8888);
         if (game.bumpCountdown < 0) {

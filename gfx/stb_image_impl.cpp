@@ -7,4 +7,10 @@
 #define STBI_ONLY_JPEG
 #define STBI_NO_STDIO
 #define STBI_MAX_DIMENSIONS 16384
+// The JPEG decoder reads the Huffman tables of its state even when the file never defined them;
+// in zeroed memory such a table decodes nothing instead of indexing with whatever was there.
+#include <cstdlib>
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(block, size) std::realloc(block, size)
+#define STBI_FREE(block) std::free(block)
 #include <stb_image.h>

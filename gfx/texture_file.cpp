@@ -98,7 +98,10 @@ PictureKind pictureKind(const uint8_t* data, size_t size) {
     }
     if (startsWith(data, size, {'B', 'M'}))
         return PictureKind::Bmp;
-    if (startsWith(data, size, {0xFF, 0xD8}))
+    // The JPEG decoder takes any number of fill bytes before the start marker.
+    size_t fill = 0;
+    while (fill < size && data[fill] == 0xFF) ++fill;
+    if (fill > 0 && fill < size && data[fill] == 0xD8)
         return PictureKind::Jpeg;
     return PictureKind::Tga;
 }
@@ -184,6 +187,141 @@ bool tgaHoldsItsPixels(const uint8_t* data, size_t size, std::string& error) {
     return true;
 }
 
+// stb_image builds a JPEG Huffman table from its 16 code counts without checking that they add up
+// to at most 256 codes, and writes past the table when they do not. The decoder takes a table
+// definition wherever it meets an FF C4 marker, so every FF C4 in the file is read here the way
+// the decoder would read it (zeros past the end, as it does).
+bool jpegTablesFit(const uint8_t* data, size_t size, std::string& error) {
+    auto byteAt = [&](size_t i) -> uint32_t { return i < size ? data[i] : 0; };
+    for (size_t at = 0; at + 1 < size; ++at) {
+        if (data[at] != 0xFF || data[at + 1] != 0xC4)
+            continue;
+        size_t p = at + 2;
+        int64_t left = int64_t(byteAt(p) << 8 | byteAt(p + 1)) - 2;
+        p += 2;
+        while (left > 0 && p < size) {
+            const uint32_t table = byteAt(p++);
+            if ((table >> 4) > 1 || (table & 15) > 3)
+                break;  // the decoder refuses the marker here
+            uint32_t codes = 0;
+            for (int i = 0; i < 16; ++i) codes += byteAt(p++);
+            if (codes > 256) {
+                error = "JPEG Huffman table with more than 256 codes";
+                return false;
+            }
+            p += codes;
+            left -= 17 + int64_t(codes);
+        }
+    }
+    return true;
+}
+
+// stb_image reserves room for a PNG data chunk as long as the chunk says it is before reading
+// it, so a small file could claim gigabytes; every chunk up to the end chunk must lie in the file.
+// It also copies an empty first data chunk from a null buffer, which no encoder writes anyway.
+bool pngChunksFit(const uint8_t* data, size_t size, std::string& error) {
+    ByteReader reader(data, size);
+    reader.skip(8);
+    bool haveData = false;
+    for (;;) {
+        uint32_t length = 0;
+        const uint8_t* type = nullptr;
+        if (!reader.remaining())
+            return true;  // no end chunk: the decoder refuses that itself
+        if (!reader.u32(length) || !reader.take(4, type)) {
+            error = "PNG chunk header is truncated";
+            return false;
+        }
+        length = (length >> 24) | ((length >> 8) & 0xFF00) | ((length << 8) & 0xFF0000) |
+                 (length << 24);  // PNG numbers are big-endian
+        if (std::equal(type, type + 4, "IEND"))
+            return true;  // the decoder reads no further
+        if (uint64_t(length) + 4 > reader.remaining()) {
+            error = "PNG chunk runs past the end of the file";
+            return false;
+        }
+        if (std::equal(type, type + 4, "IDAT")) {
+            if (!haveData && length == 0) {
+                error = "PNG image data starts with an empty chunk";
+                return false;
+            }
+            haveData = true;
+        }
+        reader.skip(size_t(length) + 4);  // the data and its CRC
+    }
+}
+
+// stb_image also decodes a scan with Huffman tables the file never defined, out of whatever its
+// memory held. The markers are walked as the decoder walks them, and every scan must name tables
+// defined before it: both kinds in a sequential scan, in a progressive one the DC table for a
+// first DC scan and the AC table for an AC scan.
+bool jpegScansHaveTables(const uint8_t* data, size_t size, std::string& error) {
+    bool defined[2][4] = {};
+    bool progressive = false;
+    size_t p = 0;
+    while (p < size && data[p] == 0xFF) ++p;
+    ++p;  // the start marker
+    for (;;) {
+        // A marker: 0xFF, fill bytes, the code. The decoder skips stray bytes between segments.
+        while (p < size && data[p] != 0xFF) ++p;
+        while (p < size && data[p] == 0xFF) ++p;
+        if (p >= size)
+            return true;
+        const uint8_t marker = data[p++];
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (size - p < 2)
+            return true;
+        const size_t length = size_t(data[p]) << 8 | data[p + 1];
+        if (length < 2 || length > size - p)
+            return true;
+        const uint8_t* segment = data + p + 2;
+        const size_t segmentSize = length - 2;
+        p += length;
+        if (marker == 0xC2)
+            progressive = true;
+        if (marker == 0xC4) {
+            for (size_t t = 0; t + 17 <= segmentSize;) {
+                const uint32_t kind = segment[t] >> 4, slot = segment[t] & 15;
+                if (kind > 1 || slot > 3)
+                    break;
+                uint32_t codes = 0;
+                for (size_t i = 1; i <= 16; ++i) codes += segment[t + i];
+                defined[kind][slot] = true;
+                t += 17 + codes;
+            }
+        }
+        if (marker != 0xDA)
+            continue;
+        if (segmentSize < 1 || segmentSize < 1 + size_t(segment[0]) * 2 + 3)
+            return true;
+        const uint8_t count = segment[0];
+        const uint8_t* end = segment + 1 + count * 2;
+        const uint8_t spectralStart = end[0], approximationHigh = end[2] >> 4;
+        for (uint8_t c = 0; c < count; ++c) {
+            const uint8_t tables = segment[2 + c * 2];
+            const uint32_t dc = tables >> 4, ac = tables & 15;
+            if (dc > 3 || ac > 3)
+                return true;  // refused by the decoder
+            const bool needsDc = !progressive || (spectralStart == 0 && approximationHigh == 0);
+            const bool needsAc = !progressive || spectralStart != 0;
+            if ((needsDc && !defined[0][dc]) || (needsAc && !defined[1][ac])) {
+                error = "JPEG scan uses a Huffman table the file does not define";
+                return false;
+            }
+        }
+        // The entropy-coded data runs to the next marker that is neither a stuffed 0xFF nor a
+        // restart.
+        while (p + 1 < size &&
+               !(data[p] == 0xFF && data[p + 1] != 0x00 && data[p + 1] != 0xFF &&
+                 (data[p + 1] < 0xD0 || data[p + 1] > 0xD7))) {
+            ++p;
+        }
+    }
+}
+
 bool fail(std::string& error, const std::string& message) {
     error = message;
     return false;
@@ -200,6 +338,16 @@ bool decodeImage(const uint8_t* data, size_t size, Image& out, std::string& erro
     if (size > size_t(INT_MAX))
         return fail(error, "image file too large");
 
+    // Even reading the header of a JPEG file builds the tables that come before its frame, so
+    // these checks come first.
+    const PictureKind kind = pictureKind(data, size);
+    if (kind == PictureKind::Jpeg &&
+        (!jpegTablesFit(data, size, error) || !jpegScansHaveTables(data, size, error))) {
+        return false;
+    }
+    if (kind == PictureKind::Png && !pngChunksFit(data, size, error))
+        return false;
+
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) {
         return fail(error, std::string("not a DDS, PNG, BMP, TGA or JPEG image (") +
@@ -211,7 +359,6 @@ bool decodeImage(const uint8_t* data, size_t size, Image& out, std::string& erro
         return fail(error, "image dimensions " + std::to_string(width) + "x" +
                                std::to_string(height) + " are out of range");
     }
-    const PictureKind kind = pictureKind(data, size);
     if (kind == PictureKind::Bmp && !bmpHoldsItsPixels(data, size, error))
         return false;
     if (kind == PictureKind::Tga && !tgaHoldsItsPixels(data, size, error))

@@ -71,14 +71,13 @@ TEST(MidiFile, TempoInALaterTrackAndRunningStatusCount) {
     EXPECT_NEAR(info.lengthSeconds, 1.0 + 5.0, 1e-9);
 }
 
-TEST(MidiFile, SkipsUnknownChunksAndTakesSysexAndTextEvents) {
+TEST(MidiFile, SkipsChunksAfterTheLastTrackAndTakesSysexAndTextEvents) {
     Bytes events = {0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7,  // GM on
                     0x00, 0xFF, 0x03, 0x04, 'l',  'e',  'a',  'd',   // track name
                     0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,  // 4/4
                     0x00, 0xFF, 0x59, 0x02, 0x00, 0x00};             // C major
     media::append(events, kNote);
     Bytes file = media::midiHeader(0, 1, 480);
-    media::append(file, media::chunk("XFIH", {1, 2, 3}));
     media::append(file, media::chunk("MTrk", withEnd(events)));
     media::append(file, media::chunk("XFKM", {9}));  // after the last track: ignored
     MidiFileInfo info;
@@ -110,6 +109,15 @@ std::vector<Malformed> malformedFiles() {
     Bytes many = media::midiHeader(1, 129, 480);
     for (int i = 0; i < 129; ++i) media::append(many, media::chunk("MTrk", withEnd(kNote)));
     cases.push_back({"129 tracks", many});
+    // FluidSynth's player reads a count of 128 as negative and loads nothing.
+    Bytes tracks128 = media::midiHeader(1, 128, 480);
+    for (int i = 0; i < 128; ++i) media::append(tracks128, media::chunk("MTrk", withEnd(kNote)));
+    cases.push_back({"128 tracks", tracks128});
+    // The player never finds a track behind another chunk.
+    Bytes unknownFirst = media::midiHeader(0, 1, 480);
+    media::append(unknownFirst, media::chunk("XFIH", {1, 2, 3}));
+    media::append(unknownFirst, media::chunk("MTrk", withEnd(kNote)));
+    cases.push_back({"unknown chunk before a track", unknownFirst});
     cases.push_back(
         {"format 0 with two tracks", media::midiFile(0, 480, {withEnd(kNote), withEnd(kNote)})});
     cases.push_back({"timecode division", oneTrack(withEnd(kNote), 0xE728)});
