@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ struct MediaFile {
     const char* name;
     const char* message;  // empty: the game starts anyway
 };
+
+void PrintTo(Damage d, std::ostream* os) { *os << damageName(d); }
+void PrintTo(const MediaFile& f, std::ostream* os) { *os << f.name; }
 
 // In the order start-up loads them.
 const MediaFile kMedia[] = {
