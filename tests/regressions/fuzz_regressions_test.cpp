@@ -87,6 +87,33 @@ TEST(PictureRegressions, JpegScanWithUndefinedHuffmanTable) {
     expectRefused(file, "Huffman table the file does not define");
 }
 
+// Its scan data ends at a marker in the middle of a Huffman code: the bit reader ran out and
+// then shifted past the width of its buffer (arithmetic only; the library is built with that one
+// check off). The decoder goes on to the bad marker after the scan and refuses the file.
+TEST(PictureRegressions, JpegScanCutShortByMarker) {
+    const Bytes file = fromHex(
+        "ffd8ffe000104a494600010100000100010000ffdb00840002010101010102010101020202020204030202"
+        "02020504040304060506060605060606070908060709070606080b08090a0a0a0a0a06080b0c0b0a0c090a"
+        "0a0a01020202020202050303050a0706070a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a49"
+        "4441540a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0a0affc000110800090030030111000211"
+        "01031101ffc401a20000010501010101010100000000000000000102030405060708090a0b100002010303"
+        "020403050504040000017d01020300041105122131410613516107227114328191a1082342b1c11552d1f0"
+        "2433627282090a161718191a25262728292a3435363738393a434445464748494a535455565758595a6364"
+        "65667768696a737475767778797a838485868788898a92939495969798999aa2a3a4a5a6a7a8a9aab2b3b4"
+        "b5b6bfb8b9bac2c3c4c5c6c7c8c9cad2d3d4d5d6d7d8d9dae1e2e3e4e5e6e7e8e9eaf1f6f3f7f8f2f5f4f9"
+        "fa0100030101010101010101010000000000000102030405060708090a0b11000201020404030407050404"
+        "00010277000102031104052130061241510761711322328108144291a1b1c109233152f0156272d10a1624"
+        "34e125f11718191a262728292a35363738393a434445464748494a535455565758595a636465666768696a"
+        "737475767778797a82838485868788898a92939495969798999aa2a3a4a5a6a7a8a9aab2b3b4b5b6b7b8b9"
+        "bac2c3c4c5c6c7c8c9cad2d3d4d5d6d7d8d9dae2e3e4e5e6e7e8e9eaf2f3f4f5f6f7f8f9faffda000c0301"
+        "0002110311003f00d2d3bc4df09adf56d422d02c2f34dd9ff0ca7fb12ffd09a7ff0006bac7ff0029ebf97f"
+        "fd75e21ffa15d5ff00c1334fd37fe231e77ff4524bff000823fe67907ed73ff269de0dff00b1e3c41ffa67"
+        "d6ebfa1789ff00e4afcbff00ebff5ffd4acb8d7c52ff0092a307ff005e6b7e79791fc4445854355ff937bf"
+        "83ff00f625e87ffa57e23afc8f807fe47b9b7a52ff00d49c39f0bff378f837ffd9");
+    ASSERT_EQ(file.size(), 764u);
+    expectRefused(file, "cannot decode image: unknown marker");
+}
+
 // A 180-byte PNG whose second data chunk claims 1.2 GB: stb_image reserved 2 GiB for it before
 // finding that the bytes are not there.
 TEST(PictureRegressions, PngChunkLongerThanTheFile) {
