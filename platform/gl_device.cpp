@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/gl_resources.h"
 #include "platform/gl_shaders.h"
@@ -20,8 +21,9 @@ constexpr uint32_t kMaxVertexBufferBytes = 64u << 20;
 constexpr uint32_t kMaxBackBufferSide = 8192;
 // The original platform's default largest point sprite, in pixels; the game never changes it.
 constexpr float kPointSizeMax = 64.0f;
-// Texture stage 0's sampler unit.
+// Texture stage 0's sampler unit, and the unit of the per-instance data.
 constexpr GLuint kTextureUnit = 0;
+constexpr GLuint kInstanceUnit = 1;
 
 constexpr uint32_t kShadeFlat = 1;
 constexpr uint32_t kClearStencil = 4;
@@ -70,10 +72,6 @@ GLenum blendFactor(uint32_t blend, bool source) {
 void drainErrors() {
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
     }
-}
-
-void uniformColour(GLint location, const Colour4& c) {
-    glUniform4f(location, c.r, c.g, c.b, c.a);
 }
 
 void uniformRgb(GLint location, uint32_t rgb) {
@@ -180,6 +178,8 @@ GlDevice::~GlDevice() {
         glDeleteVertexArrays(1, &streamArray_);
         glDeleteVertexArrays(1, &spriteArray_);
         glDeleteBuffers(1, &spriteBuffer_);
+        glDeleteTextures(1, &instanceTexture_);
+        glDeleteBuffers(1, &instanceBuffer_);
         glDeleteSamplers(1, &nearestWrap_);
         glDeleteSamplers(1, &linearClamp_);
     }
@@ -237,12 +237,8 @@ bool GlDevice::init() {
     }
 
     programs_ = std::make_unique<GlPrograms>();
-    if (!programs_->build())
+    if (!programs_->build(kTextureUnit, kInstanceUnit))
         return false;
-    glUseProgram(programs_->scene);
-    glUniform1i(programs_->sceneUniforms.texture, kTextureUnit);
-    glUseProgram(programs_->sprite);
-    glUniform1i(programs_->spriteUniforms.texture, kTextureUnit);
 
     glGenVertexArrays(1, &streamArray_);
     glGenVertexArrays(1, &spriteArray_);
@@ -256,6 +252,19 @@ bool GlDevice::init() {
     glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 6 * sizeof(float),
                           reinterpret_cast<const void*>(4 * sizeof(float)));
     glBindVertexArray(0);
+
+    // The per-instance transforms and materials, read by the scene program through a buffer
+    // texture on its own unit.
+    glGenBuffers(1, &instanceBuffer_);
+    glBindBuffer(GL_TEXTURE_BUFFER, instanceBuffer_);
+    glBufferData(GL_TEXTURE_BUFFER, kInstanceCapacity * kInstanceFloats * sizeof(float), nullptr,
+                 GL_STREAM_DRAW);
+    glGenTextures(1, &instanceTexture_);
+    glActiveTexture(GL_TEXTURE0 + kInstanceUnit);
+    glBindTexture(GL_TEXTURE_BUFFER, instanceTexture_);
+    glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32F, instanceBuffer_);
+    glActiveTexture(GL_TEXTURE0 + kTextureUnit);
+    pendingInstances_.reserve(kInstanceCapacity * kInstanceFloats);
 
     // 3D texturing samples as the original platform's defaults; sprites filter and clamp.
     glGenSamplers(1, &nearestWrap_);
@@ -294,9 +303,13 @@ bool GlDevice::setTransform(TransformState state, const Matrix& matrix) {
             world_ = matrix;
             return true;
         case TransformState::View:
+            if (std::memcmp(&view_, &matrix, sizeof matrix) != 0)
+                flushDraws();
             view_ = matrix;
             return true;
         case TransformState::Projection:
+            if (std::memcmp(&projection_, &matrix, sizeof matrix) != 0)
+                flushDraws();
             projection_ = matrix;
             return true;
     }
@@ -307,6 +320,8 @@ bool GlDevice::setRenderState(RenderState state, uint32_t value) {
     int i = static_cast<int>(state);
     if (i < 0 || i >= static_cast<int>(RenderState::Count))
         return false;
+    if (states_[i] != value)
+        flushDraws();
     states_[i] = value;
     return true;
 }
@@ -321,6 +336,7 @@ bool GlDevice::setLight(uint32_t index, const Light& light) {
         return false;
     if (length(light.direction) == 0.0f || !std::isfinite(length(light.direction)))
         return false;
+    flushDraws();
     lights_[index].light = light;
     lights_[index].set = true;
     return true;
@@ -329,6 +345,7 @@ bool GlDevice::setLight(uint32_t index, const Light& light) {
 bool GlDevice::lightEnable(uint32_t index, bool enable) {
     if (index >= kMaxLights)
         return false;
+    flushDraws();
     LightSlot& slot = lights_[index];
     if (enable && !slot.set) {
         // A light switched on before it is set is the platform's default: white, along +z.
@@ -345,17 +362,23 @@ bool GlDevice::setTexture(uint32_t stage, Texture* texture) {
     if (stage >= kTextureStages)
         return false;
     if (!texture) {
+        if (textures_[stage])
+            flushDraws();
         textures_[stage] = nullptr;
         return true;
     }
     auto* t = dynamic_cast<GlTexture*>(texture);
     if (!t || !t->madeBy(this))
         return false;
+    if (textures_[stage] != t)
+        flushDraws();
     textures_[stage] = t;
     return true;
 }
 
 void GlDevice::forget(const GlTexture* texture) {
+    if (std::find(textures_.begin(), textures_.end(), texture) != textures_.end())
+        flushDraws();
     for (auto& t : textures_)
         if (t == texture)
             t = nullptr;
@@ -373,6 +396,7 @@ void GlDevice::forget(const GlVertexBuffer* buffer) {
 bool GlDevice::clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) {
     if ((flags & ~(kClearTarget | kClearZBuffer | kClearStencil)) != 0 || !makeCurrent())
         return false;
+    flushDraws();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     // Clearing ignores the write masks of drawing.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -409,6 +433,8 @@ bool GlDevice::beginScene() {
 bool GlDevice::endScene() {
     if (!inScene_)
         return false;
+    if (makeCurrent())
+        flushDraws();
     inScene_ = false;
     return true;
 }
@@ -429,6 +455,7 @@ std::array<int, 4> GlDevice::presentRect(int drawableWidth, int drawableHeight) 
 bool GlDevice::present() {
     if (inScene_ || !makeCurrent())
         return false;
+    flushDraws();
     drainErrors();
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(window_, &dw, &dh);
@@ -446,6 +473,11 @@ bool GlDevice::present() {
                           GL_LINEAR);
     }
     SDL_GL_SwapWindow(window_);
+    // The next frame's instances go to new storage: nothing waits for this frame's draws.
+    glBindBuffer(GL_TEXTURE_BUFFER, instanceBuffer_);
+    glBufferData(GL_TEXTURE_BUFFER, kInstanceCapacity * kInstanceFloats * sizeof(float), nullptr,
+                 GL_STREAM_DRAW);
+    instancesUsed_ = 0;
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
     return glGetError() == GL_NO_ERROR;
@@ -454,6 +486,7 @@ bool GlDevice::present() {
 bool GlDevice::readBackBuffer(std::vector<uint32_t>& argb) {
     if (!makeCurrent())
         return false;
+    flushDraws();
     drainErrors();
     std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
@@ -479,6 +512,7 @@ std::unique_ptr<VertexBuffer> GlDevice::createVertexBuffer(uint32_t bytes, uint3
     }
     if (!makeCurrent())
         return nullptr;
+    flushDraws();
     drainErrors();
     GLuint name = 0;
     glGenBuffers(1, &name);
@@ -495,6 +529,7 @@ std::unique_ptr<VertexBuffer> GlDevice::createVertexBuffer(uint32_t bytes, uint3
 std::unique_ptr<Mesh> GlDevice::createMesh(MeshData data) {
     if (!makeCurrent())
         return nullptr;
+    flushDraws();
     drainErrors();
     auto mesh = std::make_unique<GlMesh>(link_, std::move(data));
     if (!mesh->upload())
@@ -543,6 +578,7 @@ std::unique_ptr<Texture> GlDevice::createTexture(const Image& image) {
                      image.data.size(), static_cast<unsigned long long>(needed));
         return nullptr;
     }
+    flushDraws();
     drainErrors();
     GLuint name = 0;
     glGenTextures(1, &name);
@@ -568,6 +604,24 @@ std::unique_ptr<Texture> GlDevice::createTexture(const Image& image) {
         return nullptr;
     }
     return std::make_unique<GlTexture>(link_, name, image.width, image.height);
+}
+
+std::shared_ptr<const GlGeometry> GlDevice::shareGeometry(uint32_t fvf,
+                                                          const std::vector<MeshVertex>& vertices,
+                                                          std::vector<uint32_t> indices,
+                                                          std::vector<GlIndexRange> ranges) {
+    std::erase_if(geometries_, [](const auto& g) { return g.expired(); });
+    for (const auto& weak : geometries_) {
+        std::shared_ptr<const GlGeometry> geometry = weak.lock();
+        if (geometry && geometry->sameData(fvf, vertices, indices))
+            return geometry;
+    }
+    auto geometry =
+        std::make_shared<GlGeometry>(link_, fvf, vertices, std::move(indices), std::move(ranges));
+    if (!geometry->upload())
+        return nullptr;
+    geometries_.push_back(geometry);
+    return geometry;
 }
 
 std::unique_ptr<Sprite> GlDevice::createSprite() {
@@ -599,16 +653,35 @@ bool GlDevice::setVertexFormat(uint32_t fvf) {
     return true;
 }
 
-void GlDevice::applyStates(bool points, uint32_t fvf) {
+const GlSceneUniforms* GlDevice::applyStates(bool points, uint32_t fvf) {
     auto state = [this](RenderState s) { return states_[static_cast<int>(s)]; };
     auto flag = [&](RenderState s) { return state(s) != 0; };
     auto real = [&](RenderState s) { return bitsFloat(state(s)); };
-    const GlSceneUniforms& u = programs_->sceneUniforms;
+
+    int fogMode = kGlFogOff;
+    if (flag(RenderState::FogEnable)) {
+        uint32_t mode = state(RenderState::FogTableMode);
+        if (mode == kFogNone)
+            mode = state(RenderState::FogVertexMode);
+        if (mode == kFogExp)
+            fogMode = kGlFogExp;
+        if (mode == 2)
+            fogMode = kGlFogExp2;
+        if (mode == 3)
+            fogMode = kGlFogLinear;
+    }
+    const GlTexture* texture = textures_[0];
+    const GlSceneProgram* program = programs_->scene(
+        glSceneVariant(texture != nullptr, state(RenderState::ShadeMode) == kShadeFlat,
+                       points && flag(RenderState::PointSpriteEnable), fogMode));
+    if (!program)
+        return nullptr;
+    const GlSceneUniforms& u = program->uniforms;
 
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glUseProgram(programs_->scene);
+    glUseProgram(program->program);
 
     if (flag(RenderState::ZEnable)) {
         glEnable(GL_DEPTH_TEST);
@@ -642,16 +715,8 @@ void GlDevice::applyStates(bool points, uint32_t fvf) {
     }
 
     // Transforms: uploaded as they are, GLSL's matrix * vector then equals the row vector
-    // times the matrix.
-    Matrix worldView = world_ * view_;
-    Matrix inverse;
-    Matrix normalMatrix = matrixInverse(worldView, inverse) ? matrixTranspose(inverse) : worldView;
-    float normal3[9];
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) normal3[r * 3 + c] = normalMatrix.m[r][c];
-    glUniformMatrix4fv(u.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+    // times the matrix. World x view comes with each instance.
     glUniformMatrix4fv(u.projection, 1, GL_FALSE, &projection_.m[0][0]);
-    glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, normal3);
     glUniform2f(u.pixelOffset, 1.0f / width_, -1.0f / height_);
 
     const GlVertexLayout layout = glVertexLayout(fvf);
@@ -660,11 +725,6 @@ void GlDevice::applyStates(bool points, uint32_t fvf) {
     glUniform1i(u.specularEnable, flag(RenderState::SpecularEnable));
     glUniform1i(u.hasColour, layout.colour >= 0);
     uniformRgb(u.ambient, state(RenderState::Ambient));
-    uniformColour(u.materialDiffuse, material_.diffuse);
-    uniformColour(u.materialAmbient, material_.ambient);
-    uniformColour(u.materialSpecular, material_.specular);
-    uniformColour(u.materialEmissive, material_.emissive);
-    glUniform1f(u.materialPower, material_.power);
 
     // Lights work in view space; a directional light's direction is normalised first.
     float toward[kMaxLights * 3], diffuse[kMaxLights * 3], specular[kMaxLights * 3],
@@ -700,30 +760,15 @@ void GlDevice::applyStates(bool points, uint32_t fvf) {
     glUniform3f(u.pointScaleFactors, real(RenderState::PointScaleA), real(RenderState::PointScaleB),
                 real(RenderState::PointScaleC));
     glUniform1f(u.viewportHeight, static_cast<float>(height_));
-    glUniform1i(u.pointSprite, points && flag(RenderState::PointSpriteEnable));
-    glUniform1i(u.flatShading, state(RenderState::ShadeMode) == kShadeFlat);
-
-    int fogMode = kGlFogOff;
-    if (flag(RenderState::FogEnable)) {
-        uint32_t mode = state(RenderState::FogTableMode);
-        if (mode == kFogNone)
-            mode = state(RenderState::FogVertexMode);
-        if (mode == kFogExp)
-            fogMode = kGlFogExp;
-        if (mode == 2)
-            fogMode = kGlFogExp2;
-        if (mode == 3)
-            fogMode = kGlFogLinear;
-    }
-    glUniform1i(u.fogMode, fogMode);
     glUniform1f(u.fogDensity, real(RenderState::FogDensity));
     uniformRgb(u.fogColour, state(RenderState::FogColor));
 
-    const GlTexture* texture = textures_[0];
     glActiveTexture(GL_TEXTURE0 + kTextureUnit);
     glBindTexture(GL_TEXTURE_2D, texture ? texture->name() : 0);
     glBindSampler(kTextureUnit, nearestWrap_);
-    glUniform1i(u.textured, texture != nullptr);
+    glActiveTexture(GL_TEXTURE0 + kInstanceUnit);
+    glBindTexture(GL_TEXTURE_BUFFER, instanceTexture_);
+    glActiveTexture(GL_TEXTURE0 + kTextureUnit);
 
     // What the vertices do not carry: no normal, white, texture coordinates 0.
     if (layout.normal < 0)
@@ -732,6 +777,7 @@ void GlDevice::applyStates(bool points, uint32_t fvf) {
         glVertexAttrib4f(kAttribColour, 1, 1, 1, 1);
     if (layout.texCoord < 0)
         glVertexAttrib2f(kAttribTexCoord, 0, 0);
+    return &u;
 }
 
 bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
@@ -740,12 +786,78 @@ bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
     const GlMesh::Range* range = mesh.range(subset);
     if (!range)
         return true;  // a subset without triangles draws nothing
-    applyStates(false, mesh.data().fvf);
-    glBindVertexArray(mesh.vertexArray());
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(range->indexCount), GL_UNSIGNED_INT,
-                   reinterpret_cast<const void*>(uintptr_t{range->firstIndex} * 4));
-    glBindVertexArray(0);
+    const uint32_t fvf = mesh.data().fvf;
+    if (pending_.geometry != mesh.geometry() || pending_.firstIndex != range->firstIndex ||
+        pending_.indexCount != range->indexCount || pending_.fvf != fvf ||
+        pending_.instances == kInstanceCapacity) {
+        flushDraws();
+        pending_.geometry = mesh.geometry();
+        pending_.firstIndex = range->firstIndex;
+        pending_.indexCount = range->indexCount;
+        pending_.fvf = fvf;
+    }
+    pendingInstances_.resize(size_t{pending_.instances + 1} * kInstanceFloats);
+    writeInstance(pendingInstances_.data() + size_t{pending_.instances} * kInstanceFloats);
+    ++pending_.instances;
     return true;
+}
+
+void GlDevice::writeInstance(float* out) const {
+    Matrix worldView = world_ * view_;
+    Matrix inverse;
+    Matrix normalMatrix = matrixInverse(worldView, inverse) ? matrixTranspose(inverse) : worldView;
+    for (int r = 0; r < 4; ++r)
+        out = std::copy_n(worldView.m[r], 4, out);
+    for (int r = 0; r < 3; ++r) {
+        out = std::copy_n(normalMatrix.m[r], 3, out);
+        *out++ = 0.0f;
+    }
+    for (const Colour4& c :
+         {material_.diffuse, material_.ambient, material_.specular, material_.emissive}) {
+        *out++ = c.r, *out++ = c.g, *out++ = c.b, *out++ = c.a;
+    }
+    *out++ = material_.power, *out++ = 0.0f, *out++ = 0.0f, *out++ = 0.0f;
+}
+
+uint32_t GlDevice::uploadInstances(const float* data, uint32_t count) {
+    glBindBuffer(GL_TEXTURE_BUFFER, instanceBuffer_);
+    if (instancesUsed_ + count > kInstanceCapacity) {
+        glBufferData(GL_TEXTURE_BUFFER, kInstanceCapacity * kInstanceFloats * sizeof(float),
+                     nullptr, GL_STREAM_DRAW);
+        instancesUsed_ = 0;
+    }
+    const uint32_t first = instancesUsed_;
+    const GLintptr offset = GLintptr{first} * kInstanceFloats * sizeof(float);
+    const GLsizeiptr bytes = GLsizeiptr{count} * kInstanceFloats * sizeof(float);
+    // The range is new in this frame's storage, so no queued draw reads it.
+    void* target = glMapBufferRange(GL_TEXTURE_BUFFER, offset, bytes,
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
+                                        GL_MAP_UNSYNCHRONIZED_BIT);
+    if (target) {
+        std::memcpy(target, data, static_cast<size_t>(bytes));
+        glUnmapBuffer(GL_TEXTURE_BUFFER);
+    } else {
+        glBufferSubData(GL_TEXTURE_BUFFER, offset, bytes, data);
+    }
+    instancesUsed_ += count;
+    return first;
+}
+
+void GlDevice::flushDraws() {
+    if (pending_.instances == 0)
+        return;
+    const uint32_t first = uploadInstances(pendingInstances_.data(), pending_.instances);
+    if (const GlSceneUniforms* u = applyStates(false, pending_.fvf)) {
+        glUniform1i(u->instanceBase, static_cast<GLint>(first));
+        glBindVertexArray(pending_.geometry->vertexArray());
+        glDrawElementsInstanced(GL_TRIANGLES, static_cast<GLsizei>(pending_.indexCount),
+                                GL_UNSIGNED_INT,
+                                reinterpret_cast<const void*>(uintptr_t{pending_.firstIndex} * 4),
+                                static_cast<GLsizei>(pending_.instances));
+        glBindVertexArray(0);
+    }
+    pending_ = PendingDraws{};
+    pendingInstances_.clear();
 }
 
 bool GlDevice::drawPointList(uint32_t startVertex, uint32_t count) {
@@ -760,6 +872,10 @@ bool GlDevice::drawPointList(uint32_t startVertex, uint32_t count) {
     if (end > stream_->size())
         return false;
 
+    flushDraws();
+    float instance[kInstanceFloats];
+    writeInstance(instance);
+    const uint32_t first = uploadInstances(instance, 1);
     stream_->sync();
     glBindVertexArray(streamArray_);
     glBindBuffer(GL_ARRAY_BUFFER, stream_->name());
@@ -787,7 +903,12 @@ bool GlDevice::drawPointList(uint32_t startVertex, uint32_t count) {
     } else {
         glDisableVertexAttribArray(kAttribTexCoord);
     }
-    applyStates(true, vertexFormat_);
+    const GlSceneUniforms* u = applyStates(true, vertexFormat_);
+    if (!u) {
+        glBindVertexArray(0);
+        return false;
+    }
+    glUniform1i(u->instanceBase, static_cast<GLint>(first));
     glDrawArrays(GL_POINTS, static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     glBindVertexArray(0);
     return true;
@@ -797,6 +918,7 @@ bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corne
                               uint32_t colour) {
     if (!inScene_ || !makeCurrent())
         return false;
+    flushDraws();
     float vertices[4 * 6];
     for (int k = 0; k < 4; ++k) {
         const SpriteCorner& c = corners[k];
@@ -826,7 +948,8 @@ bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corne
     glUniform4f(programs_->spriteUniforms.colour, c[0], c[1], c[2], c[3]);
     glBindVertexArray(spriteArray_);
     glBindBuffer(GL_ARRAY_BUFFER, spriteBuffer_);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof vertices, vertices);
+    // New storage for each quad, so that the driver need not wait for the last one's draw.
+    glBufferData(GL_ARRAY_BUFFER, sizeof vertices, vertices, GL_STREAM_DRAW);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glBindVertexArray(0);
     return true;

@@ -15,9 +15,12 @@ typedef void* SDL_GLContext;
 class GlTexture;
 class GlVertexBuffer;
 class GlMesh;
+class GlGeometry;
+struct GlIndexRange;
 class GlSprite;
 struct GlDeviceLink;
 struct GlPrograms;
+struct GlSceneUniforms;
 
 // Sets the SDL GL attributes the device needs (3.3 core, double buffer). Call it before
 // SDL_CreateWindow(..., SDL_WINDOW_OPENGL).
@@ -73,6 +76,7 @@ class GlDevice : public GraphicsDevice {
     friend class GlTexture;
     friend class GlVertexBuffer;
     friend class GlMesh;
+    friend class GlGeometry;
     friend class GlSprite;
 
     static constexpr uint32_t kMaxLights = 8;
@@ -87,16 +91,42 @@ class GlDevice : public GraphicsDevice {
         float x, y, w;  // back-buffer pixels times w, and w
         float u, v;
     };
+    // Draws of one geometry's triangles in a row, with nothing but the world transform and the
+    // material changed between them: they go to GL as one instanced draw when anything else
+    // happens. GL draws the instances in order, so the picture is that of the single draws.
+    struct PendingDraws {
+        std::shared_ptr<const GlGeometry> geometry;
+        uint32_t firstIndex = 0, indexCount = 0, fvf = 0;
+        uint32_t instances = 0;
+    };
+    // Per drawn instance, as the scene program reads it: world x view (4 rows), its inverse
+    // transpose (3 rows), the material's diffuse, ambient, specular and emissive colours, power.
+    static constexpr uint32_t kInstanceTexels = 12;
+    static constexpr uint32_t kInstanceFloats = kInstanceTexels * 4;
+    // Instances the GL buffer holds; a frame that draws more starts a new buffer.
+    static constexpr uint32_t kInstanceCapacity = 1024;
 
     GlDevice(SDL_Window* window, SDL_GLContext context, uint32_t width, uint32_t height);
     bool init();
     bool makeCurrent();
     bool drawMeshSubset(const GlMesh& mesh, uint32_t subset);
+    // The geometry of an earlier mesh with the same data, or a new one; null when GL refuses it.
+    std::shared_ptr<const GlGeometry> shareGeometry(uint32_t fvf,
+                                                    const std::vector<MeshVertex>& vertices,
+                                                    std::vector<uint32_t> indices,
+                                                    std::vector<GlIndexRange> ranges);
+    // The current world transform and material as one instance's kInstanceFloats values.
+    void writeInstance(float* out) const;
+    // Copies instances into the GL buffer; returns the first one's index there.
+    uint32_t uploadInstances(const float* data, uint32_t count);
+    // Hands the waiting draws to GL. Called before anything that changes what they depend on.
+    void flushDraws();
     bool drawSpriteQuad(const GlTexture& texture, const SpriteCorner corners[4], uint32_t colour);
     void forget(const GlTexture* texture);
     void forget(const GlVertexBuffer* buffer);
-    // Puts the recorded states into GL and the shader's uniforms for a mesh or point draw.
-    void applyStates(bool points, uint32_t fvf);
+    // Puts the recorded states into GL and the uniforms of the scene program they call for, for
+    // a mesh or point draw; null (nothing changed) when that program cannot be built.
+    const GlSceneUniforms* applyStates(bool points, uint32_t fvf);
 
     SDL_Window* window_;
     SDL_GLContext context_;
@@ -118,6 +148,11 @@ class GlDevice : public GraphicsDevice {
     Material material_;
     std::array<LightSlot, kMaxLights> lights_;
     std::array<const GlTexture*, kTextureStages> textures_{};
+    std::vector<std::weak_ptr<const GlGeometry>> geometries_;
+    PendingDraws pending_;
+    std::vector<float> pendingInstances_;
+    unsigned instanceBuffer_ = 0, instanceTexture_ = 0;
+    uint32_t instancesUsed_ = 0;  // of the GL buffer, in this frame
     const GlVertexBuffer* stream_ = nullptr;
     uint32_t streamStride_ = 0;
     uint32_t vertexFormat_ = 0;

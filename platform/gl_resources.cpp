@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <numeric>
 
 #include "platform/gl_shaders.h"
@@ -75,18 +76,12 @@ void GlVertexBuffer::sync() const {
     if (!dirty_)
         return;
     glBindBuffer(GL_ARRAY_BUFFER, name_);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(data_.size()), data_.data());
+    // New storage each time rather than writing over the old: a draw still queued from the last
+    // frame keeps its vertices and the driver need not wait for it.
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data_.size()), data_.data(),
+                 GL_STREAM_DRAW);
     // While locked the caller may still be writing: copy again at the next draw.
     dirty_ = locked_;
-}
-
-GlMesh::~GlMesh() {
-    GlDevice* device = link_->device;
-    if (!device || !device->makeCurrent())
-        return;
-    glDeleteVertexArrays(1, &vertexArray_);
-    glDeleteBuffers(1, &vertexBuffer_);
-    glDeleteBuffers(1, &indexBuffer_);
 }
 
 bool GlMesh::upload() {
@@ -124,38 +119,64 @@ bool GlMesh::upload() {
     std::stable_sort(order.begin(), order.end(),
                      [&](uint32_t a, uint32_t b) { return subsetOf(a) < subsetOf(b); });
     std::vector<uint32_t> indices;
+    std::vector<Range> ranges;
     indices.reserve(data_.indices.size());
     for (size_t k = 0; k < order.size(); ++k) {
         uint32_t t = order[k], s = subsetOf(t);
-        if (ranges_.empty() || ranges_.back().subset != s)
-            ranges_.push_back({s, static_cast<uint32_t>(k * 3), 0});
-        ranges_.back().indexCount += 3;
+        if (ranges.empty() || ranges.back().subset != s)
+            ranges.push_back({s, static_cast<uint32_t>(k * 3), 0});
+        ranges.back().indexCount += 3;
         indices.insert(indices.end(), data_.indices.begin() + t * 3,
                        data_.indices.begin() + t * 3 + 3);
     }
-    subsetCount_ = ranges_.back().subset + 1;
+    subsetCount_ = ranges.back().subset + 1;
 
+    GlDevice* device = link_->device;
+    if (!device)
+        return false;
+    geometry_ = device->shareGeometry(data_.fvf, data_.vertices, std::move(indices),
+                                      std::move(ranges));
+    return geometry_ != nullptr;
+}
+
+GlGeometry::~GlGeometry() {
+    GlDevice* device = link_->device;
+    if (!device || !device->makeCurrent())
+        return;
+    glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteBuffers(1, &vertexBuffer_);
+    glDeleteBuffers(1, &indexBuffer_);
+}
+
+bool GlGeometry::sameData(uint32_t fvf, const std::vector<MeshVertex>& vertices,
+                          const std::vector<uint32_t>& indices) const {
+    return fvf == fvf_ && vertices.size() == vertices_.size() && indices == indices_ &&
+           std::memcmp(vertices.data(), vertices_.data(), vertices.size() * sizeof(MeshVertex)) ==
+               0;
+}
+
+bool GlGeometry::upload() {
     glGenVertexArrays(1, &vertexArray_);
     glGenBuffers(1, &vertexBuffer_);
     glGenBuffers(1, &indexBuffer_);
     glBindVertexArray(vertexArray_);
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
     glBufferData(GL_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(data_.vertices.size() * sizeof(MeshVertex)),
-                 data_.vertices.data(), GL_STATIC_DRAW);
+                 static_cast<GLsizeiptr>(vertices_.size() * sizeof(MeshVertex)),
+                 vertices_.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * 4),
-                 indices.data(), GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices_.size() * 4),
+                 indices_.data(), GL_STATIC_DRAW);
     const GLsizei stride = sizeof(MeshVertex);
     glEnableVertexAttribArray(kAttribPosition);
     glVertexAttribPointer(kAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
                           reinterpret_cast<const void*>(offsetof(MeshVertex, position)));
-    if (data_.fvf & kFvfNormal) {
+    if (fvf_ & kFvfNormal) {
         glEnableVertexAttribArray(kAttribNormal);
         glVertexAttribPointer(kAttribNormal, 3, GL_FLOAT, GL_FALSE, stride,
                               reinterpret_cast<const void*>(offsetof(MeshVertex, normal)));
     }
-    if (data_.fvf & kFvfTex1) {
+    if (fvf_ & kFvfTex1) {
         glEnableVertexAttribArray(kAttribTexCoord);
         glVertexAttribPointer(kAttribTexCoord, 2, GL_FLOAT, GL_FALSE, stride,
                               reinterpret_cast<const void*>(offsetof(MeshVertex, u)));
@@ -163,16 +184,19 @@ bool GlMesh::upload() {
     glBindVertexArray(0);
     if (glGetError() != GL_NO_ERROR) {
         std::fprintf(stderr, "GlDevice::createMesh: GL refused the mesh's %zu vertices.\n",
-                     data_.vertices.size());
+                     vertices_.size());
         return false;
     }
     return true;
 }
 
 const GlMesh::Range* GlMesh::range(uint32_t subset) const {
-    auto it = std::lower_bound(ranges_.begin(), ranges_.end(), subset,
+    if (!geometry_)
+        return nullptr;
+    const std::vector<Range>& ranges = geometry_->ranges();
+    auto it = std::lower_bound(ranges.begin(), ranges.end(), subset,
                                [](const Range& r, uint32_t s) { return r.subset < s; });
-    return (it != ranges_.end() && it->subset == subset) ? &*it : nullptr;
+    return (it != ranges.end() && it->subset == subset) ? &*it : nullptr;
 }
 
 bool GlMesh::drawSubset(uint32_t subset) {

@@ -63,28 +63,61 @@ class GlVertexBuffer : public VertexBuffer {
     mutable bool dirty_ = true;  // GL's copy starts out undefined
 };
 
+// The GL buffers of a mesh's vertices and triangles (grouped by subset). Meshes made with the same
+// data share one, so that the device can hand their draws to GL together.
+// The triangles of one subset: a run of the geometry's indices.
+struct GlIndexRange {
+    uint32_t subset, firstIndex, indexCount;
+};
+
+class GlGeometry {
+  public:
+    using Range = GlIndexRange;
+    GlGeometry(std::shared_ptr<GlDeviceLink> link, uint32_t fvf, std::vector<MeshVertex> vertices,
+               std::vector<uint32_t> indices, std::vector<Range> ranges)
+        : link_(std::move(link)),
+          fvf_(fvf),
+          vertices_(std::move(vertices)),
+          indices_(std::move(indices)),
+          ranges_(std::move(ranges)) {}
+    ~GlGeometry();
+    GlGeometry(const GlGeometry&) = delete;
+    GlGeometry& operator=(const GlGeometry&) = delete;
+
+    // Makes the GL objects; needs the device's context current.
+    bool upload();
+    bool sameData(uint32_t fvf, const std::vector<MeshVertex>& vertices,
+                  const std::vector<uint32_t>& indices) const;
+    unsigned vertexArray() const { return vertexArray_; }
+    const std::vector<Range>& ranges() const { return ranges_; }
+
+  private:
+    std::shared_ptr<GlDeviceLink> link_;
+    uint32_t fvf_;
+    std::vector<MeshVertex> vertices_;
+    std::vector<uint32_t> indices_;
+    std::vector<Range> ranges_;  // by subset, only subsets that have triangles
+    unsigned vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+};
+
 class GlMesh : public Mesh {
   public:
-    struct Range {
-        uint32_t subset, firstIndex, indexCount;
-    };
+    using Range = GlGeometry::Range;
     GlMesh(std::shared_ptr<GlDeviceLink> link, MeshData data)
         : link_(std::move(link)), data_(std::move(data)) {}
-    ~GlMesh() override;
     const MeshData& data() const override { return data_; }
     uint32_t subsetCount() const override { return subsetCount_; }
     bool drawSubset(uint32_t subset) override;
 
-    // Checks the data and uploads it; false with the reason on stderr.
+    // Checks the data and finds or uploads its geometry; false with the reason on stderr.
     bool upload();
-    unsigned vertexArray() const { return vertexArray_; }
+    const std::shared_ptr<const GlGeometry>& geometry() const { return geometry_; }
     const Range* range(uint32_t subset) const;
 
   private:
     std::shared_ptr<GlDeviceLink> link_;
     MeshData data_;
-    unsigned vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
-    std::vector<Range> ranges_;  // by subset, only subsets that have triangles
+    std::shared_ptr<const GlGeometry> geometry_;
     uint32_t subsetCount_ = 0;
 };
 

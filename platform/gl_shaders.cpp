@@ -15,9 +15,12 @@ layout(location = 3) in vec2 aTexCoord;
 
 const int kMaxLights = 8;
 
-uniform mat4 uWorldView;
+// Per instance, 12 texels from uInstanceBase + gl_InstanceID on: world x view (4 rows), its
+// inverse transpose (3 rows), the material's diffuse, ambient, specular, emissive colours and
+// power.
+uniform samplerBuffer uInstances;
+uniform int uInstanceBase;
 uniform mat4 uProjection;
-uniform mat3 uNormalMatrix;     // inverse transpose of world x view
 uniform vec2 uPixelOffset;      // half a pixel right and down, in normalised device units
 
 uniform bool uLighting;
@@ -25,11 +28,6 @@ uniform bool uNormalizeNormals;
 uniform bool uSpecularEnable;
 uniform bool uHasColour;        // the vertices carry a diffuse colour
 uniform vec3 uAmbient;
-uniform vec4 uMaterialDiffuse;
-uniform vec4 uMaterialAmbient;
-uniform vec4 uMaterialSpecular;
-uniform vec4 uMaterialEmissive;
-uniform float uMaterialPower;
 uniform int uLightCount;
 uniform vec3 uLightToward[kMaxLights];   // unit vectors towards the lights, view space
 uniform vec3 uLightDiffuse[kMaxLights];
@@ -51,7 +49,19 @@ out vec2 vTexCoord;
 out float vEyeDepth;
 
 void main() {
-    vec4 eye = uWorldView * vec4(aPosition, 1.0);
+    int at = (uInstanceBase + gl_InstanceID) * 12;
+    mat4 worldView = mat4(texelFetch(uInstances, at), texelFetch(uInstances, at + 1),
+                          texelFetch(uInstances, at + 2), texelFetch(uInstances, at + 3));
+    mat3 normalMatrix = mat3(texelFetch(uInstances, at + 4).xyz,
+                             texelFetch(uInstances, at + 5).xyz,
+                             texelFetch(uInstances, at + 6).xyz);
+    vec4 materialDiffuse = texelFetch(uInstances, at + 7);
+    vec4 materialAmbient = texelFetch(uInstances, at + 8);
+    vec4 materialSpecular = texelFetch(uInstances, at + 9);
+    vec4 materialEmissive = texelFetch(uInstances, at + 10);
+    float materialPower = texelFetch(uInstances, at + 11).x;
+
+    vec4 eye = worldView * vec4(aPosition, 1.0);
     vec4 clip = uProjection * eye;
     // Pixel centres sit on whole coordinates on the original platform and its depth runs 0..1.
     clip.xy += uPixelOffset * clip.w;
@@ -61,28 +71,28 @@ void main() {
     vec4 diffuse;
     vec3 specular = vec3(0.0);
     if (uLighting) {
-        vec3 n = uNormalMatrix * aNormal;
+        vec3 n = normalMatrix * aNormal;
         if (uNormalizeNormals && dot(n, n) > 0.0) n = normalize(n);
         // The vertex colour stands in for the material's diffuse colour when there is one.
-        vec4 md = uHasColour ? aColour : uMaterialDiffuse;
+        vec4 md = uHasColour ? aColour : materialDiffuse;
         vec3 toEye = dot(eye.xyz, eye.xyz) > 0.0 ? normalize(-eye.xyz) : vec3(0.0, 0.0, 1.0);
-        vec3 colour = uMaterialEmissive.rgb + uAmbient * uMaterialAmbient.rgb;
+        vec3 colour = materialEmissive.rgb + uAmbient * materialAmbient.rgb;
         for (int i = 0; i < uLightCount; ++i) {
-            colour += uLightAmbient[i] * uMaterialAmbient.rgb;
+            colour += uLightAmbient[i] * materialAmbient.rgb;
             float nl = dot(n, uLightToward[i]);
             if (nl > 0.0) {
                 colour += uLightDiffuse[i] * md.rgb * nl;
                 if (uSpecularEnable) {
                     vec3 h = normalize(toEye + uLightToward[i]);
                     float nh = dot(n, h);
-                    float s = nh > 0.0 ? (uMaterialPower > 0.0 ? pow(nh, uMaterialPower) : 1.0)
+                    float s = nh > 0.0 ? (materialPower > 0.0 ? pow(nh, materialPower) : 1.0)
                                        : 0.0;
                     specular += uLightSpecular[i] * s;
                 }
             }
         }
         diffuse = vec4(clamp(colour, 0.0, 1.0), clamp(md.a, 0.0, 1.0));
-        specular = clamp(specular * uMaterialSpecular.rgb, 0.0, 1.0);
+        specular = clamp(specular * materialSpecular.rgb, 0.0, 1.0);
     } else {
         diffuse = uHasColour ? aColour : vec4(1.0);
     }
@@ -103,7 +113,9 @@ void main() {
 }
 )";
 
-const char* kSceneFragment = R"(#version 330 core
+// Compiled once per combination of the switches below (set by the lines put in front of it), so
+// that each draw runs only the work its states ask for.
+const char* kSceneFragment = R"(
 in vec4 vDiffuse;
 flat in vec4 vDiffuseFlat;
 in vec3 vSpecular;
@@ -112,34 +124,43 @@ in vec2 vTexCoord;
 in float vEyeDepth;
 
 uniform sampler2D uTexture;
-uniform bool uTextured;
-uniform bool uFlatShading;
-uniform bool uPointSprite;    // texture coordinates across the point, (0,0) at its top-left
-uniform int uFogMode;         // 0 off, 1 exp, 2 exp2, 3 linear from 0 to 1
 uniform float uFogDensity;
 uniform vec3 uFogColour;
 
 out vec4 oColour;
 
 void main() {
-    vec4 diffuse = uFlatShading ? vDiffuseFlat : vDiffuse;
-    vec3 specular = uFlatShading ? vSpecularFlat : vSpecular;
+#if FLAT_SHADING
+    vec4 diffuse = vDiffuseFlat;
+    vec3 specular = vSpecularFlat;
+#else
+    vec4 diffuse = vDiffuse;
+    vec3 specular = vSpecular;
+#endif
     // Texture stage 0: colour = texture x diffuse, alpha = texture alpha.
     vec4 c = diffuse;
-    if (uTextured) {
-        vec4 t = texture(uTexture, uPointSprite ? gl_PointCoord : vTexCoord);
-        c = vec4(t.rgb * diffuse.rgb, t.a);
-    }
+#if TEXTURED
+    // A point sprite's texture coordinates run across the point, (0,0) at its top-left.
+#if POINT_SPRITE
+    vec4 t = texture(uTexture, gl_PointCoord);
+#else
+    vec4 t = texture(uTexture, vTexCoord);
+#endif
+    c = vec4(t.rgb * diffuse.rgb, t.a);
+#endif
     c.rgb = min(c.rgb + specular, vec3(1.0));
-    if (uFogMode != 0) {
-        float d = max(vEyeDepth, 0.0);
-        float f;
-        if (uFogMode == 1) f = exp(-uFogDensity * d);
-        else if (uFogMode == 2) f = exp(-(uFogDensity * d) * (uFogDensity * d));
-        else f = 1.0 - d;
-        f = clamp(f, 0.0, 1.0);
-        c.rgb = f * c.rgb + (1.0 - f) * uFogColour;
-    }
+#if FOG_MODE != 0
+    float d = max(vEyeDepth, 0.0);
+#if FOG_MODE == 1
+    float f = exp(-uFogDensity * d);
+#elif FOG_MODE == 2
+    float f = exp(-(uFogDensity * d) * (uFogDensity * d));
+#else
+    float f = 1.0 - d;
+#endif
+    f = clamp(f, 0.0, 1.0);
+    c.rgb = f * c.rgb + (1.0 - f) * uFogColour;
+#endif
     oColour = c;
 }
 )";
@@ -182,20 +203,13 @@ GLuint compile(GLenum kind, const char* source, const char* what) {
     return 0;
 }
 
-GLuint link(const char* vertexSource, const char* fragmentSource, const char* what) {
-    GLuint vs = compile(GL_VERTEX_SHADER, vertexSource, what);
-    GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fragmentSource, what) : 0;
-    if (!vs || !fs) {
-        if (vs)
-            glDeleteShader(vs);
-        return 0;
-    }
+GLuint link(GLuint vs, GLuint fs, const char* what) {
     GLuint program = glCreateProgram();
     glAttachShader(program, vs);
     glAttachShader(program, fs);
     glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
+    glDetachShader(program, vs);
+    glDetachShader(program, fs);
     GLint ok = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (ok == GL_TRUE)
@@ -212,29 +226,69 @@ GLuint link(const char* vertexSource, const char* fragmentSource, const char* wh
 
 }  // namespace
 
-bool GlPrograms::build() {
-    scene = link(kSceneVertex, kSceneFragment, "scene");
-    sprite = link(kSpriteVertex, kSpriteFragment, "sprite");
-    if (!scene || !sprite) {
+int glSceneVariant(bool textured, bool flatShading, bool pointSprite, int fogMode) {
+    return (fogMode & 3) | (textured ? 4 : 0) | (flatShading ? 8 : 0) | (pointSprite ? 16 : 0);
+}
+
+bool GlPrograms::build(GLint textureUnit, GLint instanceUnit) {
+    textureUnit_ = textureUnit;
+    instanceUnit_ = instanceUnit;
+    sceneVertex_ = compile(GL_VERTEX_SHADER, kSceneVertex, "scene vertex");
+    GLuint spriteVs = compile(GL_VERTEX_SHADER, kSpriteVertex, "sprite vertex");
+    GLuint spriteFs = compile(GL_FRAGMENT_SHADER, kSpriteFragment, "sprite fragment");
+    if (spriteVs && spriteFs)
+        sprite = link(spriteVs, spriteFs, "sprite");
+    if (spriteVs)
+        glDeleteShader(spriteVs);
+    if (spriteFs)
+        glDeleteShader(spriteFs);
+    // The game's most common draws, made now so that a shader fault shows at start-up: fogged
+    // and unfogged untextured meshes, fogged textured meshes.
+    if (!sceneVertex_ || !sprite || !scene(glSceneVariant(false, false, false, kGlFogExp)) ||
+        !scene(glSceneVariant(false, false, false, kGlFogOff)) ||
+        !scene(glSceneVariant(true, false, false, kGlFogExp))) {
         release();
         return false;
     }
-    auto at = [this](const char* name) { return glGetUniformLocation(scene, name); };
-    GlSceneUniforms& u = sceneUniforms;
-    u.worldView = at("uWorldView");
+    glUseProgram(sprite);
+    spriteUniforms.texture = glGetUniformLocation(sprite, "uTexture");
+    spriteUniforms.colour = glGetUniformLocation(sprite, "uColour");
+    glUniform1i(spriteUniforms.texture, textureUnit_);
+    return true;
+}
+
+const GlSceneProgram* GlPrograms::scene(int variant) {
+    if (variant < 0 || variant >= kGlSceneVariants || !sceneVertex_)
+        return nullptr;
+    GlSceneProgram& p = scenes_[variant];
+    if (p.program)
+        return &p;
+    if (p.failed)
+        return nullptr;
+    const std::string source = "#version 330 core\n#define FOG_MODE " +
+                               std::to_string(variant & 3) + "\n#define TEXTURED " +
+                               std::to_string((variant >> 2) & 1) + "\n#define FLAT_SHADING " +
+                               std::to_string((variant >> 3) & 1) + "\n#define POINT_SPRITE " +
+                               std::to_string((variant >> 4) & 1) + "\n" + kSceneFragment;
+    GLuint fs = compile(GL_FRAGMENT_SHADER, source.c_str(), "scene fragment");
+    p.program = fs ? link(sceneVertex_, fs, "scene") : 0;
+    if (fs)
+        glDeleteShader(fs);
+    if (!p.program) {
+        p.failed = true;
+        return nullptr;
+    }
+    auto at = [&p](const char* name) { return glGetUniformLocation(p.program, name); };
+    GlSceneUniforms& u = p.uniforms;
+    u.instances = at("uInstances");
+    u.instanceBase = at("uInstanceBase");
     u.projection = at("uProjection");
-    u.normalMatrix = at("uNormalMatrix");
     u.pixelOffset = at("uPixelOffset");
     u.lighting = at("uLighting");
     u.normalizeNormals = at("uNormalizeNormals");
     u.specularEnable = at("uSpecularEnable");
     u.hasColour = at("uHasColour");
     u.ambient = at("uAmbient");
-    u.materialDiffuse = at("uMaterialDiffuse");
-    u.materialAmbient = at("uMaterialAmbient");
-    u.materialSpecular = at("uMaterialSpecular");
-    u.materialEmissive = at("uMaterialEmissive");
-    u.materialPower = at("uMaterialPower");
     u.lightCount = at("uLightCount");
     u.lightToward = at("uLightToward");
     u.lightDiffuse = at("uLightDiffuse");
@@ -247,21 +301,26 @@ bool GlPrograms::build() {
     u.pointScaleFactors = at("uPointScaleFactors");
     u.viewportHeight = at("uViewportHeight");
     u.texture = at("uTexture");
-    u.textured = at("uTextured");
-    u.flatShading = at("uFlatShading");
-    u.pointSprite = at("uPointSprite");
-    u.fogMode = at("uFogMode");
     u.fogDensity = at("uFogDensity");
     u.fogColour = at("uFogColour");
-    spriteUniforms.texture = glGetUniformLocation(sprite, "uTexture");
-    spriteUniforms.colour = glGetUniformLocation(sprite, "uColour");
-    return true;
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    glUseProgram(p.program);
+    glUniform1i(u.texture, textureUnit_);
+    glUniform1i(u.instances, instanceUnit_);
+    glUseProgram(static_cast<GLuint>(current));
+    return &p;
 }
 
 void GlPrograms::release() {
-    if (scene)
-        glDeleteProgram(scene);
+    for (GlSceneProgram& p : scenes_) {
+        if (p.program)
+            glDeleteProgram(p.program);
+        p = GlSceneProgram{};
+    }
+    if (sceneVertex_)
+        glDeleteShader(sceneVertex_);
     if (sprite)
         glDeleteProgram(sprite);
-    scene = sprite = 0;
+    sceneVertex_ = sprite = 0;
 }
