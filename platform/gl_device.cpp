@@ -603,7 +603,10 @@ std::unique_ptr<Texture> GlDevice::createTexture(const Image& image) {
                      error);
         return nullptr;
     }
-    return std::make_unique<GlTexture>(link_, name, image.width, image.height);
+    // Compressed pictures are taken as visible everywhere.
+    const Rect visible = compressed ? Rect{0, 0, static_cast<int32_t>(w), static_cast<int32_t>(h)}
+                                    : glVisibleTexels(image);
+    return std::make_unique<GlTexture>(link_, name, image.width, image.height, visible);
 }
 
 std::shared_ptr<const GlGeometry> GlDevice::shareGeometry(uint32_t fvf,
@@ -806,8 +809,7 @@ void GlDevice::writeInstance(float* out) const {
     Matrix worldView = world_ * view_;
     Matrix inverse;
     Matrix normalMatrix = matrixInverse(worldView, inverse) ? matrixTranspose(inverse) : worldView;
-    for (int r = 0; r < 4; ++r)
-        out = std::copy_n(worldView.m[r], 4, out);
+    for (int r = 0; r < 4; ++r) out = std::copy_n(worldView.m[r], 4, out);
     for (int r = 0; r < 3; ++r) {
         out = std::copy_n(normalMatrix.m[r], 3, out);
         *out++ = 0.0f;
@@ -830,9 +832,9 @@ uint32_t GlDevice::uploadInstances(const float* data, uint32_t count) {
     const GLintptr offset = GLintptr{first} * kInstanceFloats * sizeof(float);
     const GLsizeiptr bytes = GLsizeiptr{count} * kInstanceFloats * sizeof(float);
     // The range is new in this frame's storage, so no queued draw reads it.
-    void* target = glMapBufferRange(GL_TEXTURE_BUFFER, offset, bytes,
-                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
-                                        GL_MAP_UNSYNCHRONIZED_BIT);
+    void* target = glMapBufferRange(
+        GL_TEXTURE_BUFFER, offset, bytes,
+        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
     if (target) {
         std::memcpy(target, data, static_cast<size_t>(bytes));
         glUnmapBuffer(GL_TEXTURE_BUFFER);

@@ -68,6 +68,8 @@ class GlDevice : public GraphicsDevice {
     // coordinates (origin bottom-left): x, y, width, height.
     std::array<int, 4> presentRect(int drawableWidth, int drawableHeight) const;
 
+    bool inScene() const { return inScene_; }
+
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }
 

@@ -39,6 +39,22 @@ GlVertexLayout glVertexLayout(uint32_t fvf) {
     return layout;
 }
 
+Rect glVisibleTexels(const Image& image) {
+    Rect r{static_cast<int32_t>(image.width), static_cast<int32_t>(image.height), 0, 0};
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.data.data() + size_t{y} * image.width * 4;
+        for (uint32_t x = 0; x < image.width; ++x) {
+            if (row[x * 4 + 3] == 0)
+                continue;
+            r.left = std::min(r.left, static_cast<int32_t>(x));
+            r.right = std::max(r.right, static_cast<int32_t>(x) + 1);
+            r.top = std::min(r.top, static_cast<int32_t>(y));
+            r.bottom = std::max(r.bottom, static_cast<int32_t>(y) + 1);
+        }
+    }
+    return r.right > r.left ? r : Rect{};
+}
+
 GlTexture::~GlTexture() {
     GlDevice* device = link_->device;
     if (!device)
@@ -134,8 +150,8 @@ bool GlMesh::upload() {
     GlDevice* device = link_->device;
     if (!device)
         return false;
-    geometry_ = device->shareGeometry(data_.fvf, data_.vertices, std::move(indices),
-                                      std::move(ranges));
+    geometry_ =
+        device->shareGeometry(data_.fvf, data_.vertices, std::move(indices), std::move(ranges));
     return geometry_ != nullptr;
 }
 
@@ -161,8 +177,7 @@ bool GlGeometry::upload() {
     glGenBuffers(1, &indexBuffer_);
     glBindVertexArray(vertexArray_);
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    glBufferData(GL_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(vertices_.size() * sizeof(MeshVertex)),
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(MeshVertex)),
                  vertices_.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices_.size() * 4),

@@ -23,19 +23,27 @@ GlVertexLayout glVertexLayout(uint32_t fvf);
 
 class GlTexture : public Texture {
   public:
-    GlTexture(std::shared_ptr<GlDeviceLink> link, unsigned name, uint32_t width, uint32_t height)
-        : link_(std::move(link)), name_(name), width_(width), height_(height) {}
+    // visible: the texels whose alpha is not 0 lie inside it (right and bottom exclusive).
+    GlTexture(std::shared_ptr<GlDeviceLink> link, unsigned name, uint32_t width, uint32_t height,
+              Rect visible)
+        : link_(std::move(link)), name_(name), width_(width), height_(height), visible_(visible) {}
     ~GlTexture() override;
     uint32_t width() const override { return width_; }
     uint32_t height() const override { return height_; }
     unsigned name() const { return name_; }
+    const Rect& visible() const { return visible_; }
     bool madeBy(const GlDevice* device) const { return link_->device == device && device; }
 
   private:
     std::shared_ptr<GlDeviceLink> link_;
     unsigned name_;
     uint32_t width_, height_;
+    Rect visible_;
 };
+
+// The smallest rectangle holding every texel of a 32-bit picture whose alpha is not 0; empty
+// (all zero) when there is none.
+Rect glVisibleTexels(const Image& image);
 
 // The vertices live in memory (lock() hands them out) and are copied to the GL buffer when
 // unlocked or drawn.
@@ -133,8 +141,9 @@ class GlSprite : public Sprite {
 
   private:
     // The texture as the device's own and the source rectangle; false when either is unusable.
-    bool prepare(Texture* texture, const Rect* source, const GlTexture*& glTexture,
-                 Rect& rect) const;
+    // drawn: the part of the rectangle that can change the picture (empty when none can).
+    bool prepare(Texture* texture, const Rect* source, const GlTexture*& glTexture, Rect& rect,
+                 Rect& drawn) const;
 
     std::shared_ptr<GlDeviceLink> link_;
     bool begun_ = false;

@@ -1,5 +1,6 @@
 // Screen-space sprites of the GL device: the corners of a texture rectangle carried into
 // back-buffer pixels, by the scale-rotate-translate rule or by a matrix.
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gl_resources.h"
@@ -19,7 +20,7 @@ bool GlSprite::end() {
 }
 
 bool GlSprite::prepare(Texture* texture, const Rect* source, const GlTexture*& glTexture,
-                       Rect& rect) const {
+                       Rect& rect, Rect& drawn) const {
     GlDevice* device = link_->device;
     auto* t = dynamic_cast<GlTexture*>(texture);
     if (!device || !t || !t->madeBy(device))
@@ -29,8 +30,37 @@ bool GlSprite::prepare(Texture* texture, const Rect* source, const GlTexture*& g
     if (rect.right <= rect.left || rect.bottom <= rect.top)
         return false;
     glTexture = t;
+    // Only the part that can show: where alpha is 0 the back buffer stays as it is. One texel
+    // more on each side, for the filter's reach into the visible texels.
+    const Rect& v = t->visible();
+    drawn = rect;
+    if (v.right > v.left) {
+        drawn.left = std::max(rect.left, v.left - 1);
+        drawn.top = std::max(rect.top, v.top - 1);
+        drawn.right = std::min(rect.right, v.right + 1);
+        drawn.bottom = std::min(rect.bottom, v.bottom + 1);
+    }
+    if (v.right <= v.left || drawn.right <= drawn.left || drawn.bottom <= drawn.top)
+        drawn = Rect{};
     return true;
 }
+
+namespace {
+
+// The drawn part's corners in the source rectangle's own coordinates.
+void drawnCorners(const Rect& rect, const Rect& drawn, Vec2 p[4]) {
+    const float l = static_cast<float>(drawn.left - rect.left);
+    const float t = static_cast<float>(drawn.top - rect.top);
+    const float r = static_cast<float>(drawn.right - rect.left);
+    const float b = static_cast<float>(drawn.bottom - rect.top);
+    p[0] = {l, t}, p[1] = {r, t}, p[2] = {l, b}, p[3] = {r, b};
+}
+
+bool isEmpty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+}  // namespace
 
 // Draws without begin() too: the sprite's own states are set for each draw and the device's are
 // left as they were.
@@ -38,16 +68,17 @@ bool GlSprite::draw(Texture* texture, const Rect* source, const Vec2* scaling,
                     const Vec2* rotationCentre, float rotation, const Vec2* translation,
                     uint32_t colour) {
     const GlTexture* t = nullptr;
-    Rect rect;
-    if (!prepare(texture, source, t, rect))
+    Rect rect, drawn;
+    if (!prepare(texture, source, t, rect, drawn))
         return false;
-    const float w = static_cast<float>(rect.right - rect.left);
-    const float h = static_cast<float>(rect.bottom - rect.top);
+    if (isEmpty(drawn))
+        return link_->device->inScene();
     const Vec2 s = scaling ? *scaling : Vec2{1, 1};
     const Vec2 c = rotationCentre ? *rotationCentre : Vec2{0, 0};
     const Vec2 move = translation ? *translation : Vec2{0, 0};
     const float cb = std::cos(-rotation), sb = std::sin(-rotation);
-    const Vec2 p[4] = {{0, 0}, {w, 0}, {0, h}, {w, h}};
+    Vec2 p[4];
+    drawnCorners(rect, drawn, p);
     GlDevice::SpriteCorner corners[4];
     for (int k = 0; k < 4; ++k) {
         float dx = p[k].x * s.x - c.x, dy = p[k].y * s.y - c.y;
@@ -63,12 +94,13 @@ bool GlSprite::draw(Texture* texture, const Rect* source, const Vec2* scaling,
 bool GlSprite::drawTransform(Texture* texture, const Rect* source, const Matrix& transform,
                              uint32_t colour) {
     const GlTexture* t = nullptr;
-    Rect rect;
-    if (!prepare(texture, source, t, rect))
+    Rect rect, drawn;
+    if (!prepare(texture, source, t, rect, drawn))
         return false;
-    const float w = static_cast<float>(rect.right - rect.left);
-    const float h = static_cast<float>(rect.bottom - rect.top);
-    const Vec2 p[4] = {{0, 0}, {w, 0}, {0, h}, {w, h}};
+    if (isEmpty(drawn))
+        return link_->device->inScene();
+    Vec2 p[4];
+    drawnCorners(rect, drawn, p);
     GlDevice::SpriteCorner corners[4];
     for (int k = 0; k < 4; ++k) {
         // Kept homogeneous, so that a projective transform interpolates the texture correctly.
