@@ -107,6 +107,11 @@ class XFileCheck {
     bool readString(std::string& s);
     bool readHead(std::string* name);
     bool skipDigits(const char*& c);
+    // Reads the members of an open object up to its closing brace, handing each first token to
+    // member(token); false at the end of the data ("unexpected end of data in <what>") or as
+    // soon as member() returns false.
+    template <typename Member>
+    bool members(const char* what, Member member);
 
     // Data objects.
     bool parseFile();
@@ -580,18 +585,25 @@ bool XFileCheck::parseFile() {
     }
 }
 
-bool XFileCheck::parseTemplate() {
-    std::string s;
-    if (!readHead(nullptr) || !token(s))
-        return false;  // the GUID
+template <typename Member>
+bool XFileCheck::members(const char* what, Member member) {
     for (;;) {
+        std::string s;
         if (!token(s))
             return false;
+        if (s.empty())
+            return fail(std::string("unexpected end of data in ") + what);
         if (s == "}")
             return true;
-        if (s.empty())
-            return fail("unexpected end of data in template");
+        if (!member(s))
+            return false;
     }
+}
+
+bool XFileCheck::parseTemplate() {
+    std::string guid;
+    return readHead(nullptr) && token(guid) &&
+           members("template", [](const std::string&) { return true; });
 }
 
 bool XFileCheck::parseFrame(size_t parent, uint32_t depth) {
@@ -611,29 +623,19 @@ bool XFileCheck::parseFrame(size_t parent, uint32_t depth) {
     } else {
         frames_[parent].children.push_back(index);
     }
-    for (;;) {
-        std::string s;
-        if (!token(s))
-            return false;
-        if (s.empty())
-            return fail("unexpected end of data in frame");
-        if (s == "}")
-            return true;
-        bool ok = true;
-        if (s == "Frame") {
-            ok = parseFrame(index, depth + 1);
-        } else if (s == "FrameTransformMatrix") {
-            ok = readHead(nullptr) && readFloats(16) && semicolon() && expect("}");
-        } else if (s == "Mesh") {
+    return members("frame", [&](const std::string& s) {
+        if (s == "Frame")
+            return parseFrame(index, depth + 1);
+        if (s == "FrameTransformMatrix")
+            return readHead(nullptr) && readFloats(16) && semicolon() && expect("}");
+        if (s == "Mesh") {
             MeshInfo mesh;
-            ok = parseMesh(mesh);
+            const bool ok = parseMesh(mesh);
             frames_[index].meshes.push_back(std::move(mesh));
-        } else {
-            ok = parseUnknown();
+            return ok;
         }
-        if (!ok)
-            return false;
-    }
+        return parseUnknown();
+    });
 }
 
 bool XFileCheck::parseMesh(MeshInfo& info) {
@@ -679,14 +681,7 @@ bool XFileCheck::parseMesh(MeshInfo& info) {
 
     bool hadNormals = false, hadMaterials = false;
     uint32_t texSets = 0, colourSets = 0, bones = 0, entries = 0;
-    for (;;) {
-        std::string s;
-        if (!token(s))
-            return false;
-        if (s.empty())
-            return fail("unexpected end of data in mesh");
-        if (s == "}")
-            break;
+    const bool read = members("mesh", [&](const std::string& s) {
         bool ok = true;
         uint32_t count = 0, index = 0;
         if (s == "MeshNormals") {
@@ -745,9 +740,10 @@ bool XFileCheck::parseMesh(MeshInfo& info) {
         } else {
             ok = parseUnknown();  // VertexDuplicationIndices and anything else
         }
-        if (!ok)
-            return false;
-    }
+        return ok;
+    });
+    if (!read)
+        return false;
     const uint64_t materials = std::max<uint32_t>(entries, 1);
     work_ += materials * faceCount + materials * bones * (uint64_t(vertexCount) + meshCorners);
     if (work_ > kMaxImportWork)
@@ -825,30 +821,23 @@ bool XFileCheck::parseMaterialList(uint32_t faces, MeshInfo& info, uint32_t& ent
     }
     if (!binary_ && at(0) == ';')
         ++p_;
-    for (;;) {
-        std::string s;
-        if (!token(s))
-            return false;
-        if (s.empty())
-            return fail("unexpected end of data in material list");
-        if (s == "}")
-            break;
-        bool ok = true;
+    const bool read = members("material list", [&](const std::string& s) {
         if (s == "{") {
             std::string name;
-            ok = token(name) && expect("}");
+            const bool ok = token(name) && expect("}");
             ++entries;
             if (++materialEntries_ > kMaxMaterialEntries)
                 return fail("too many materials");
-        } else if (s == "Material") {
-            ok = parseMaterial(info.textures);
-            ++entries;
-        } else if (s != ";") {
-            ok = parseUnknown();
+            return ok;
         }
-        if (!ok)
-            return false;
-    }
+        if (s == "Material") {
+            ++entries;
+            return parseMaterial(info.textures);
+        }
+        return s == ";" || parseUnknown();
+    });
+    if (!read)
+        return false;
     if (indexCount > 0 && entries == 0)
         return fail("material list without materials");
     return true;
@@ -864,72 +853,43 @@ bool XFileCheck::parseMaterial(std::vector<std::string>& textures) {
         return false;
     std::string texture;
     bool haveTexture = false;
-    for (;;) {
-        std::string s;
-        if (!token(s))
+    const bool read = members("material", [&](const std::string& s) {
+        if (s != "TextureFilename" && s != "TextureFileName" && s != "NormalmapFilename" &&
+            s != "NormalmapFileName")
+            return parseUnknown();
+        std::string name;
+        if (!readHead(nullptr) || !readString(name) || !expect("}"))
             return false;
-        if (s.empty())
-            return fail("unexpected end of data in material");
-        if (s == "}")
-            break;
-        if (s == "TextureFilename" || s == "TextureFileName" || s == "NormalmapFilename" ||
-            s == "NormalmapFileName") {
-            std::string name;
-            if (!readHead(nullptr) || !readString(name) || !expect("}"))
-                return false;
-            if (name.size() > kMaxNameLength)
-                return fail("texture name too long");
-            if (!haveTexture && (s == "TextureFilename" || s == "TextureFileName")) {
-                texture = name.substr(0, name.find('\0'));  // a name ends at a zero byte
-                haveTexture = true;
-            }
-        } else if (!parseUnknown()) {
-            return false;
+        if (name.size() > kMaxNameLength)
+            return fail("texture name too long");
+        if (!haveTexture && (s == "TextureFilename" || s == "TextureFileName")) {
+            texture = name.substr(0, name.find('\0'));  // a name ends at a zero byte
+            haveTexture = true;
         }
-    }
+        return true;
+    });
+    if (!read)
+        return false;
     textures.push_back(texture);
     return true;
 }
 
 bool XFileCheck::parseAnimationSet() {
-    if (!readHead(nullptr))
-        return false;
-    for (;;) {
-        std::string s;
-        if (!token(s))
-            return false;
-        if (s.empty())
-            return fail("unexpected end of data in animation set");
-        if (s == "}")
-            return true;
-        if (!(s == "Animation" ? parseAnimation() : parseUnknown()))
-            return false;
-    }
+    return readHead(nullptr) && members("animation set", [this](const std::string& s) {
+               return s == "Animation" ? parseAnimation() : parseUnknown();
+           });
 }
 
 bool XFileCheck::parseAnimation() {
-    if (!readHead(nullptr))
-        return false;
-    for (;;) {
-        std::string s;
-        if (!token(s))
-            return false;
-        if (s.empty())
-            return fail("unexpected end of data in animation");
-        if (s == "}")
-            return true;
-        bool ok = true;
-        if (s == "AnimationKey") {
-            ok = parseAnimationKey();
-        } else if (s == "{") {
-            std::string frame;
-            ok = token(frame) && expect("}");
-        } else {
-            ok = parseUnknown();  // AnimationOptions and anything else
-        }
-        if (!ok)
-            return false;
-    }
+    return readHead(nullptr) && members("animation", [this](const std::string& s) {
+               if (s == "AnimationKey")
+                   return parseAnimationKey();
+               if (s == "{") {
+                   std::string frame;
+                   return token(frame) && expect("}");
+               }
+               return parseUnknown();  // AnimationOptions and anything else
+           });
 }
 
 bool XFileCheck::parseAnimationKey() {
