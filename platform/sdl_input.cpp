@@ -97,18 +97,29 @@ PollResult SdlInputSource::reacquire() {
     return PollResult::Ok;
 }
 
-PollResult SdlInputSource::pollMouse(MouseState& state) {
-    state = MouseState{};
-    if (!deviceMade_ || !acquired_ || kind_ != InputKind::Mouse) {
+std::optional<PollResult> SdlInputSource::startPoll(InputKind kind) {
+    if (!deviceMade_ || !acquired_ || kind_ != kind) {
         return PollResult::Failed;
     }
     if (lostPending_) {
         lostPending_ = false;
         return PollResult::InputLost;
     }
+    // A controller pulled out mid-flight is lost input, as a mouse that loses its window is.
+    if (kind == InputKind::Controller && !hasController()) {
+        return PollResult::InputLost;
+    }
     if (!focused_) {
         // Nothing is held over a window without focus.
         return PollResult::Ok;
+    }
+    return std::nullopt;
+}
+
+PollResult SdlInputSource::pollMouse(MouseState& state) {
+    state = MouseState{};
+    if (std::optional<PollResult> early = startPoll(InputKind::Mouse)) {
+        return *early;
     }
     state.x = moveX_;
     state.y = moveY_;
@@ -128,15 +139,8 @@ PollResult SdlInputSource::pollMouse(MouseState& state) {
 
 PollResult SdlInputSource::pollKeyboard(KeyboardState& state) {
     state = KeyboardState{};
-    if (!deviceMade_ || !acquired_ || kind_ != InputKind::Keyboard) {
-        return PollResult::Failed;
-    }
-    if (lostPending_) {
-        lostPending_ = false;
-        return PollResult::InputLost;
-    }
-    if (!focused_) {
-        return PollResult::Ok;
+    if (std::optional<PollResult> early = startPoll(InputKind::Keyboard)) {
+        return *early;
     }
     int count = 0;
     const Uint8* keys = SDL_GetKeyboardState(&count);
@@ -157,19 +161,8 @@ PollResult SdlInputSource::pollKeyboard(KeyboardState& state) {
 
 PollResult SdlInputSource::pollController(ControllerState& state) {
     state = ControllerState{};
-    if (!deviceMade_ || !acquired_ || kind_ != InputKind::Controller) {
-        return PollResult::Failed;
-    }
-    if (lostPending_) {
-        lostPending_ = false;
-        return PollResult::InputLost;
-    }
-    // A controller pulled out mid-flight is lost input, as a mouse that loses its window is.
-    if (!hasController()) {
-        return PollResult::InputLost;
-    }
-    if (!focused_) {
-        return PollResult::Ok;
+    if (std::optional<PollResult> early = startPoll(InputKind::Controller)) {
+        return *early;
     }
     state.leftX = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTX);
     state.leftY = SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTY);
@@ -204,10 +197,17 @@ void SdlInputSource::releaseSystem() {
 void SdlInputSource::handleEvent(const SDL_Event& e) {
     switch (e.type) {
         case SDL_MOUSEMOTION:
+            // The pointer passing over the window without focus steers nothing, then or later.
+            if (!focused_) {
+                break;
+            }
             moveX_ = saturatingAdd(moveX_, e.motion.xrel);
             moveY_ = saturatingAdd(moveY_, e.motion.yrel);
             break;
         case SDL_MOUSEWHEEL: {
+            if (!focused_) {
+                break;
+            }
             // Natural scrolling flips the reported direction; the game wants the wheel's own.
             float notches = e.wheel.preciseY;
             if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {

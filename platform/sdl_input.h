@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <optional>
+
 #include "controls/input_source.h"
 
 class SdlInputSource : public InputSource {
@@ -33,6 +35,9 @@ class SdlInputSource : public InputSource {
     bool hasController() const;
 
   private:
+    // What a poll of the given kind returns before reading anything (refused, lost input, or
+    // nothing held while the window has no focus); nothing when it goes on to read the device.
+    std::optional<PollResult> startPoll(InputKind kind);
     void setRelativeMode(bool on);
     void forgetMouse();
     void openController(int deviceIndex);
