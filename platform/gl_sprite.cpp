@@ -19,6 +19,14 @@ bool GlSprite::end() {
     return link_->device != nullptr;
 }
 
+namespace {
+
+bool isEmpty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+}  // namespace
+
 bool GlSprite::prepare(Texture* texture, const Rect* source, const GlTexture*& glTexture,
                        Rect& rect, Rect& drawn) const {
     GlDevice* device = link_->device;
@@ -32,15 +40,20 @@ bool GlSprite::prepare(Texture* texture, const Rect* source, const GlTexture*& g
     glTexture = t;
     // Only the part that can show: where alpha is 0 the back buffer stays as it is. One texel
     // more on each side, for the filter's reach into the visible texels.
+    // A side whose visible texels reach the texture's edge is not cut: clamped sampling repeats
+    // the edge past it.
     const Rect& v = t->visible();
+    const int32_t w = static_cast<int32_t>(t->width()), h = static_cast<int32_t>(t->height());
     drawn = rect;
-    if (v.right > v.left) {
+    if (v.left > 0)
         drawn.left = std::max(rect.left, v.left - 1);
+    if (v.top > 0)
         drawn.top = std::max(rect.top, v.top - 1);
+    if (v.right < w)
         drawn.right = std::min(rect.right, v.right + 1);
+    if (v.bottom < h)
         drawn.bottom = std::min(rect.bottom, v.bottom + 1);
-    }
-    if (v.right <= v.left || drawn.right <= drawn.left || drawn.bottom <= drawn.top)
+    if (v.right <= v.left || isEmpty(drawn))
         drawn = Rect{};
     return true;
 }
@@ -54,10 +67,6 @@ void drawnCorners(const Rect& rect, const Rect& drawn, Vec2 p[4]) {
     const float r = static_cast<float>(drawn.right - rect.left);
     const float b = static_cast<float>(drawn.bottom - rect.top);
     p[0] = {l, t}, p[1] = {r, t}, p[2] = {l, b}, p[3] = {r, b};
-}
-
-bool isEmpty(const Rect& r) {
-    return r.right <= r.left || r.bottom <= r.top;
 }
 
 }  // namespace

@@ -181,6 +181,26 @@ TEST_F(GlSpriteClipTest, TransparentTexelsAreSkippedWithoutChangingThePicture) {
     EXPECT_TRUE(colourNear(a[static_cast<size_t>(150) * 640 + 120], 0, 255, 0, 0));
 }
 
+TEST_F(GlSpriteClipTest, ASourceRectanglePastTheTextureStillShowsTheClampedEdge) {
+    // 8 x 8, the top half transparent; the source runs 4 rows past the bottom, where clamped
+    // sampling repeats the opaque green edge.
+    auto texture = dev->createTexture(
+        argbImage(8, 8, [](uint32_t, uint32_t y) { return y < 4 ? 0x00FF0000u : 0xFF00FF00u; }));
+    ASSERT_TRUE(texture);
+    dev->clear(kClearTarget | kClearZBuffer, 0xFF0000FF, 1, 0);
+    dev->beginScene();
+    Rect source{0, 0, 8, 12};
+    Vec2 move{100, 100};
+    EXPECT_TRUE(sprite->draw(texture.get(), &source, nullptr, nullptr, 0, &move, 0xFFFFFFFF));
+    dev->endScene();
+    std::vector<uint32_t> picture;
+    ASSERT_TRUE(dev->readBackBuffer(picture));
+    EXPECT_TRUE(colourNear(picture[static_cast<size_t>(101) * 640 + 104], 0, 0, 255, 0));
+    for (int y = 106; y < 112; ++y)
+        EXPECT_TRUE(colourNear(picture[static_cast<size_t>(y) * 640 + 104], 0, 255, 0, 0)) << y;
+    EXPECT_TRUE(colourNear(picture[static_cast<size_t>(113) * 640 + 104], 0, 0, 255, 0));
+}
+
 TEST_F(GlSpriteClipTest, AFullyTransparentTextureDrawsNothingAndStillSucceeds) {
     auto texture =
         dev->createTexture(argbImage(8, 8, [](uint32_t, uint32_t) { return 0x00FFFFFFu; }));
