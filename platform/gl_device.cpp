@@ -789,6 +789,10 @@ bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
     const GlMesh::Range* range = mesh.range(subset);
     if (!range)
         return true;  // a subset without triangles draws nothing
+    if (culling_ && outsideView(range->low, range->high)) {
+        ++culledDraws_;
+        return true;
+    }
     const uint32_t fvf = mesh.data().fvf;
     if (pending_.geometry != mesh.geometry() || pending_.firstIndex != range->firstIndex ||
         pending_.indexCount != range->indexCount || pending_.fvf != fvf ||
@@ -803,6 +807,30 @@ bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
     writeInstance(pendingInstances_.data() + size_t{pending_.instances} * kInstanceFloats);
     ++pending_.instances;
     return true;
+}
+
+bool GlDevice::outsideView(const Vec3& low, const Vec3& high) const {
+    // The corners in GL clip space as the scene program puts them there (half-pixel shift,
+    // depth 0..w moved to -w..w). The view volume and the half-spaces beyond its sides are
+    // convex in these coordinates, so a box whose corners all lie beyond one side lies wholly
+    // beyond it, whatever the signs of w. The margin, a few units in the last place of the
+    // values compared, keeps a box grazing a side, where rounding could differ from GL's, in.
+    // (Near the far plane depth changes slowly: a box must lie a little farther out there.)
+    const Matrix m = world_ * view_ * projection_;
+    const float offsetX = 1.0f / static_cast<float>(width_);
+    const float offsetY = -1.0f / static_cast<float>(height_);
+    auto beyond = [](float a, float w) { return a - w > 1e-6f * (std::fabs(a) + std::fabs(w)); };
+    unsigned outside = 0x3F;  // the sides every corner so far lies beyond
+    for (int k = 0; k < 8 && outside; ++k) {
+        const Vec3 p{k & 1 ? high.x : low.x, k & 2 ? high.y : low.y, k & 4 ? high.z : low.z};
+        const Vec4 c = transformPoint(p, m);
+        const float x = c.x + offsetX * c.w, y = c.y + offsetY * c.w, z = 2.0f * c.z - c.w;
+        const unsigned sides = (beyond(x, c.w) ? 1u : 0u) | (beyond(-x, c.w) ? 2u : 0u) |
+                               (beyond(y, c.w) ? 4u : 0u) | (beyond(-y, c.w) ? 8u : 0u) |
+                               (beyond(z, c.w) ? 16u : 0u) | (beyond(-z, c.w) ? 32u : 0u);
+        outside &= sides;
+    }
+    return outside != 0;
 }
 
 void GlDevice::writeInstance(float* out) const {

@@ -70,6 +70,12 @@ class GlDevice : public GraphicsDevice {
 
     bool inScene() const { return inScene_; }
 
+    // On (the default): mesh draws lying wholly outside the view volume are left out before
+    // they reach GL, which changes no pixel. Off: every draw goes to GL.
+    void setCulling(bool on) { culling_ = on; }
+    // Mesh draws left out by culling since the device was made.
+    uint64_t culledDraws() const { return culledDraws_; }
+
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }
 
@@ -117,6 +123,9 @@ class GlDevice : public GraphicsDevice {
                                                     const std::vector<MeshVertex>& vertices,
                                                     std::vector<uint32_t> indices,
                                                     std::vector<GlIndexRange> ranges);
+    // True when the box (in the current world's coordinates) lies wholly beyond one side of the
+    // view volume, so that nothing inside it can reach the picture.
+    bool outsideView(const Vec3& low, const Vec3& high) const;
     // The current world transform and material as one instance's kInstanceFloats values.
     void writeInstance(float* out) const;
     // Copies instances into the GL buffer; returns the first one's index there.
@@ -144,6 +153,8 @@ class GlDevice : public GraphicsDevice {
     float maxPointSize_ = 1;
     bool letterbox_ = false;
     bool inScene_ = false;
+    bool culling_ = true;
+    uint64_t culledDraws_ = 0;
 
     uint32_t states_[static_cast<int>(RenderState::Count)];
     Matrix world_, view_, projection_;

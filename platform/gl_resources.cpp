@@ -164,6 +164,26 @@ GlGeometry::~GlGeometry() {
     glDeleteBuffers(1, &indexBuffer_);
 }
 
+void GlGeometry::findBounds() {
+    for (Range& r : ranges_) {
+        bool first = true;
+        for (uint32_t k = r.firstIndex; k < r.firstIndex + r.indexCount && k < indices_.size();
+             ++k) {
+            const uint32_t i = indices_[k];
+            if (i >= vertices_.size())
+                continue;
+            const Vec3& p = vertices_[i].position;
+            if (first) {
+                r.low = r.high = p;
+                first = false;
+                continue;
+            }
+            r.low = {std::min(r.low.x, p.x), std::min(r.low.y, p.y), std::min(r.low.z, p.z)};
+            r.high = {std::max(r.high.x, p.x), std::max(r.high.y, p.y), std::max(r.high.z, p.z)};
+        }
+    }
+}
+
 bool GlGeometry::sameData(uint32_t fvf, const std::vector<MeshVertex>& vertices,
                           const std::vector<uint32_t>& indices) const {
     return fvf == fvf_ && vertices.size() == vertices_.size() && indices == indices_ &&

@@ -73,9 +73,11 @@ class GlVertexBuffer : public VertexBuffer {
 
 // The GL buffers of a mesh's vertices and triangles (grouped by subset). Meshes made with the same
 // data share one, so that the device can hand their draws to GL together.
-// The triangles of one subset: a run of the geometry's indices.
+// The triangles of one subset: a run of the geometry's indices, and the box holding their
+// vertices (set by GlGeometry).
 struct GlIndexRange {
     uint32_t subset, firstIndex, indexCount;
+    Vec3 low{}, high{};
 };
 
 class GlGeometry {
@@ -87,7 +89,9 @@ class GlGeometry {
           fvf_(fvf),
           vertices_(std::move(vertices)),
           indices_(std::move(indices)),
-          ranges_(std::move(ranges)) {}
+          ranges_(std::move(ranges)) {
+        findBounds();
+    }
     ~GlGeometry();
     GlGeometry(const GlGeometry&) = delete;
     GlGeometry& operator=(const GlGeometry&) = delete;
@@ -100,6 +104,8 @@ class GlGeometry {
     const std::vector<Range>& ranges() const { return ranges_; }
 
   private:
+    void findBounds();
+
     std::shared_ptr<GlDeviceLink> link_;
     uint32_t fvf_;
     std::vector<MeshVertex> vertices_;

@@ -3,6 +3,10 @@
 // transform, material and states.
 #include "tests/gl/gl_test_support.h"
 
+#include <random>
+
+#include "gfx/primitive_meshes.h"
+
 namespace {
 
 class GlBatchingTest : public GlDeviceTest {
@@ -125,6 +129,140 @@ TEST_F(GlBatchingTest, MoreDrawsThanOneBatchHoldsStayInOrder) {
     drawMany();
     grab();
     EXPECT_TRUE(colourNear(pixelAt(0, 0), 255, 0, 0, 0));
+}
+
+// Meshes wholly outside the view are left out before GL: the picture must be that of drawing
+// them all, also for meshes grazing a side, crossing the near plane or behind the eye.
+class GlCullingTest : public GlBatchingTest {
+  protected:
+    // The picture of the draws, culling on or off.
+    template <typename F>
+    std::vector<uint32_t> picture(bool culling, F draws) {
+        dev->setCulling(culling);
+        dev->clear(kClearTarget | kClearZBuffer, 0xFF202020, 1, 0);
+        EXPECT_TRUE(dev->beginScene());
+        draws();
+        EXPECT_TRUE(dev->endScene());
+        std::vector<uint32_t> argb;
+        EXPECT_TRUE(dev->readBackBuffer(argb));
+        return argb;
+    }
+    static int differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+        int n = 0;
+        for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
+        return n + static_cast<int>(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+    }
+};
+
+TEST_F(GlCullingTest, AFieldAroundTheEyeLooksTheSameWithAndWithoutCulling) {
+    // 400 cones and spheres all around the eye, turned and stretched, some far past the far
+    // plane, some so close that they cross the near plane, fogged and lit as in the game.
+    auto cone = dev->createMesh(createCylinderMesh(1.0f, 0.0f, 1.0f, 8, 2));
+    auto ball = dev->createMesh(createSphereMesh(1.0f, 12, 12));
+    ASSERT_TRUE(cone && ball);
+    setGameLight();
+    dev->setRenderState(RenderState::FogEnable, 1);
+    dev->setRenderState(RenderState::Ambient, 0x404040);
+    struct Placed {
+        Matrix world;
+        Material material;
+        bool ball;
+    };
+    std::vector<Placed> field;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0, 1);
+    for (int i = 0; i < 400; ++i) {
+        const float reach = i % 10 == 0 ? 4000.0f : i % 10 == 1 ? 3.0f : 300.0f;
+        const float size = i % 10 == 1 ? 6.0f : 1.0f + 40.0f * unit(random);
+        Placed p;
+        p.world = matrixScaling(size, size * (0.5f + 3 * unit(random)), size) *
+                  matrixRotationX(6.3f * unit(random)) * matrixRotationY(6.3f * unit(random)) *
+                  matrixTranslation(reach * (2 * unit(random) - 1), reach * (2 * unit(random) - 1),
+                                    -20 + reach * (2 * unit(random) - 1));
+        p.material.diffuse = {unit(random), unit(random), unit(random), 1};
+        p.material.ambient = p.material.diffuse;
+        p.ball = i % 3 == 0;
+        field.push_back(p);
+    }
+    auto draws = [&] {
+        for (const Placed& p : field) {
+            dev->setTransform(TransformState::World, p.world);
+            ASSERT_TRUE(dev->setMaterial(p.material));
+            ASSERT_TRUE((p.ball ? ball : cone)->drawSubset(0));
+        }
+    };
+    const uint64_t before = dev->culledDraws();
+    std::vector<uint32_t> all = picture(false, draws);
+    EXPECT_EQ(dev->culledDraws(), before) << "culling off draws everything";
+    std::vector<uint32_t> culled = picture(true, draws);
+    const uint64_t left = dev->culledDraws() - before;
+    EXPECT_GT(left, 100u) << "most of the field is off the picture";
+    EXPECT_LT(left, 390u);
+    EXPECT_EQ(differing(all, culled), 0);
+    int covered = 0;
+    for (uint32_t c : all) covered += c != 0xFF202020u;
+    EXPECT_GT(covered, 10000) << "the field shows";
+}
+
+TEST_F(GlCullingTest, MeshesGrazingASideStayAndMeshesJustPastItGo) {
+    auto mesh = wall(40, 3);
+    ASSERT_TRUE(mesh);
+    // World x at depth 40 (60 from the eye) per pixel, and the picture's half width and height.
+    const float perPixel = 60.0f * std::tan(1.3962635f / 2) * 2 / 480;
+    const float halfW = 320 * perPixel, halfH = 240 * perPixel;
+    // Each wall (half side 3, 29 pixels) reaches `inside` pixels over one side of the picture.
+    // Pixel centres sit half a pixel off GL's, so the view volume reaches half a pixel past the
+    // picture on two sides.
+    struct Case {
+        float x, y;
+        const char* what;
+    };
+    auto cases = [&](float inside) {
+        const float d = 3 - inside * perPixel;
+        return std::vector<Case>{{halfW + d, 0, "right"},
+                                 {-halfW - d, 0, "left"},
+                                 {0, halfH + d, "top"},
+                                 {0, -halfH - d, "bottom"}};
+    };
+    for (const Case& c : cases(1.5f)) {
+        std::vector<uint32_t> shown = picture(true, [&] { drawAt(*mesh, c.x, c.y, 0, 1, 0); });
+        std::vector<uint32_t> all = picture(false, [&] { drawAt(*mesh, c.x, c.y, 0, 1, 0); });
+        EXPECT_EQ(differing(shown, all), 0) << c.what;
+        int green = 0;
+        for (uint32_t p : shown) green += p == 0xFF00FF00u;
+        EXPECT_GE(green, 25) << c.what << ": a strip along the side";
+    }
+    for (const Case& c : cases(-0.7f)) {
+        const uint64_t before = dev->culledDraws();
+        std::vector<uint32_t> shown = picture(true, [&] { drawAt(*mesh, c.x, c.y, 0, 1, 0); });
+        EXPECT_EQ(dev->culledDraws(), before + 1) << c.what;
+        int green = 0;
+        for (uint32_t p : shown) green += p == 0xFF00FF00u;
+        EXPECT_EQ(green, 0) << c.what;
+    }
+    // Behind the eye and well past the far plane: left out. A floor running from behind the eye to
+    // far ahead crosses the near plane: drawn.
+    const uint64_t before = dev->culledDraws();
+    picture(true, [&] {
+        dev->setTransform(TransformState::World, matrixTranslation(0, 0, -70));
+        setSolidMaterial(1, 0, 0);
+        ASSERT_TRUE(mesh->drawSubset(0));
+        dev->setTransform(TransformState::World, matrixTranslation(0, 0, 4000));
+        ASSERT_TRUE(mesh->drawSubset(0));
+    });
+    EXPECT_EQ(dev->culledDraws(), before + 2);
+    auto floor = triangles({{-50, -5, -100}, {-50, -5, 100}, {50, -5, 100}, {-50, -5, -100},
+                            {50, -5, 100}, {50, -5, -100}},
+                           {0, 1, 0});
+    ASSERT_TRUE(floor);
+    dev->setRenderState(RenderState::CullMode, kCullNone);
+    std::vector<uint32_t> shown = picture(true, [&] {
+        dev->setTransform(TransformState::World, Matrix::identity());
+        setSolidMaterial(0, 0, 1);
+        ASSERT_TRUE(floor->drawSubset(0));
+    });
+    EXPECT_EQ(dev->culledDraws(), before + 2);
+    EXPECT_EQ(shown[470 * 640 + 320], 0xFF0000FFu) << "the floor under the eye";
 }
 
 class GlSpriteClipTest : public GlDeviceTest {
