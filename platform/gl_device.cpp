@@ -87,9 +87,14 @@ void glPrepareWindowAttributes() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    // Depth lives in the device's own back buffer; the window needs colour only.
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    // A window's buffers are swapped at present, so the device keeps a back buffer of its own
+    // and the window needs colour only. SDL's offscreen driver draws into one surface that is
+    // never swapped and keeps its pixels: with the device's depth and stencil it can serve as
+    // the back buffer itself (see GlDevice::init).
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, offscreen ? 24 : 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, offscreen ? 8 : 0);
 }
 
 bool GlGraphicsSystem::displayMode() {
@@ -193,6 +198,89 @@ bool GlDevice::makeCurrent() {
     return SDL_GL_MakeCurrent(window_, context_) == 0;
 }
 
+bool GlDevice::windowCanBeBackBuffer() {
+    GLboolean doubleBuffered = GL_TRUE;
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    if (doubleBuffered || w != static_cast<int>(width_) || h != static_cast<int>(height_))
+        return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    GLint buffer = GL_NONE;
+    glGetIntegerv(GL_DRAW_BUFFER, &buffer);
+    const GLenum colour = buffer == GL_FRONT || buffer == GL_FRONT_LEFT ? GL_FRONT_LEFT
+                          : buffer == GL_BACK || buffer == GL_BACK_LEFT ? GL_BACK_LEFT
+                                                                        : GL_NONE;
+    if (colour == GL_NONE)
+        return false;
+    auto bits = [](GLenum attachment, GLenum what) {
+        GLint v = 0;
+        glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, what, &v);
+        return v;
+    };
+    const bool suits = bits(colour, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
+                       bits(colour, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE) == 8 &&
+                       bits(colour, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE) == 8 &&
+                       bits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE) == 24 &&
+                       bits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) == 8;
+    if (glGetError() != GL_NO_ERROR || !suits)
+        return false;
+    // Read-backs read what is drawn.
+    glReadBuffer(static_cast<GLenum>(buffer));
+    return glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::makeBackBuffer(const char* who) {
+    glGenRenderbuffers(1, &colourBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glGenRenderbuffers(1, &depthBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              depthBuffer_);
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status == GL_FRAMEBUFFER_COMPLETE)
+        return true;
+    std::fprintf(stderr, "%s: the %ux%u back buffer is incomplete (status 0x%x)\n", who, width_,
+                 height_, status);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(1, &colourBuffer_);
+    glDeleteRenderbuffers(1, &depthBuffer_);
+    framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+    return false;
+}
+
+bool GlDevice::leaveWindowSurface() {
+    // On failure (said on stderr) it goes on drawing into the window.
+    if (!makeBackBuffer("GlDevice::present"))
+        return false;
+    windowIsBackBuffer_ = false;
+    // What the window holds becomes the back buffer's picture, depth and stencil, so that a
+    // frame drawn over the last one still finds it.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
+    const GLint w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                      GL_NEAREST);
+    if (glGetError() != GL_NO_ERROR) {
+        // Depth kept differently by the window: start it afresh.
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        glDepthMask(GL_TRUE);
+        glStencilMask(0xFF);
+        glClearDepth(1.0);
+        glClearStencil(0);
+        glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    return true;
+}
+
 bool GlDevice::init() {
     if (SDL_GL_MakeCurrent(window_, context_) != 0) {
         std::fprintf(stderr, "GlGraphicsSystem::createDevice: cannot use the GL context: %s\n",
@@ -216,25 +304,9 @@ bool GlDevice::init() {
     glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
     maxPointSize_ = std::min(kPointSizeMax, pointRange[1]);
 
-    glGenRenderbuffers(1, &colourBuffer_);
-    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
-    glGenRenderbuffers(1, &depthBuffer_);
-    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
-    glGenFramebuffers(1, &framebuffer_);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              depthBuffer_);
-    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-    if (status != GL_FRAMEBUFFER_COMPLETE) {
-        std::fprintf(stderr,
-                     "GlGraphicsSystem::createDevice: the %ux%u back buffer is incomplete "
-                     "(status 0x%x)\n",
-                     width_, height_, status);
+    windowIsBackBuffer_ = windowCanBeBackBuffer();
+    if (!windowIsBackBuffer_ && !makeBackBuffer("GlGraphicsSystem::createDevice"))
         return false;
-    }
 
     programs_ = std::make_unique<GlPrograms>();
     if (!programs_->build(kTextureUnit, kInstanceUnit))
@@ -459,7 +531,10 @@ bool GlDevice::present() {
     drainErrors();
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(window_, &dw, &dh);
-    if (dw > 0 && dh > 0) {
+    if (windowIsBackBuffer_ && dw > 0 && dh > 0 &&
+        (dw != static_cast<int>(width_) || dh != static_cast<int>(height_)))
+        leaveWindowSurface();
+    if (!windowIsBackBuffer_ && dw > 0 && dh > 0) {
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -469,8 +544,11 @@ bool GlDevice::present() {
             glClearColor(0, 0, 0, 1);
             glClear(GL_COLOR_BUFFER_BIT);
         }
+        // Filtering is only needed when the picture is scaled; copied pixel for pixel it
+        // gives the same colours, slower.
+        const bool scaled = w != static_cast<int>(width_) || h != static_cast<int>(height_);
         glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
-                          GL_LINEAR);
+                          scaled ? GL_LINEAR : GL_NEAREST);
     }
     SDL_GL_SwapWindow(window_);
     // The next frame's instances go to new storage: nothing waits for this frame's draws.
@@ -683,7 +761,8 @@ const GlSceneUniforms* GlDevice::applyStates(bool points, uint32_t fvf) {
 
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    // The back buffer keeps the alpha of its clear (1): drawing writes colour only.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     glUseProgram(program->program);
 
     if (flag(RenderState::ZEnable)) {
@@ -963,7 +1042,8 @@ bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corne
     }
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    // The back buffer keeps the alpha of its clear (1): drawing writes colour only.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     glUseProgram(programs_->sprite);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);

@@ -76,6 +76,10 @@ class GlDevice : public GraphicsDevice {
     // Mesh draws left out by culling since the device was made.
     uint64_t culledDraws() const { return culledDraws_; }
 
+    // True while the window's own surface is the back buffer: it is never swapped and has the
+    // back buffer's size, so present() has nothing to copy.
+    bool drawsIntoWindow() const { return windowIsBackBuffer_; }
+
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }
 
@@ -117,6 +121,16 @@ class GlDevice : public GraphicsDevice {
     GlDevice(SDL_Window* window, SDL_GLContext context, uint32_t width, uint32_t height);
     bool init();
     bool makeCurrent();
+    // Whether the window's surface can be the back buffer: single-buffered (what is drawn
+    // stays, as drawing over the last frame needs), of the back buffer's size, with 8-bit
+    // colour, 24-bit depth and 8-bit stencil like the device's own. Sets it up for read-backs.
+    bool windowCanBeBackBuffer();
+    // The device's own back buffer (colour, depth and stencil); false, with the reason on
+    // stderr after `who`, and nothing made, when GL cannot make it.
+    bool makeBackBuffer(const char* who);
+    // Moves from the window's surface to a back buffer of the device's own, taking over the
+    // picture, when the window no longer has the back buffer's size.
+    bool leaveWindowSurface();
     bool drawMeshSubset(const GlMesh& mesh, uint32_t subset);
     // The geometry of an earlier mesh with the same data, or a new one; null when GL refuses it.
     std::shared_ptr<const GlGeometry> shareGeometry(uint32_t fvf,
@@ -152,6 +166,7 @@ class GlDevice : public GraphicsDevice {
     int maxTextureSize_ = 0;
     float maxPointSize_ = 1;
     bool letterbox_ = false;
+    bool windowIsBackBuffer_ = false;
     bool inScene_ = false;
     bool culling_ = true;
     uint64_t culledDraws_ = 0;

@@ -1,11 +1,10 @@
 // Draws of meshes with the same data are handed to GL together and sprites skip what cannot
 // show: the picture must stay that of the single draws, in their order, each with its own
 // transform, material and states.
-#include "tests/gl/gl_test_support.h"
-
 #include <random>
 
 #include "gfx/primitive_meshes.h"
+#include "tests/gl/gl_test_support.h"
 
 namespace {
 
@@ -150,7 +149,8 @@ class GlCullingTest : public GlBatchingTest {
     static int differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
         int n = 0;
         for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
-        return n + static_cast<int>(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+        return n +
+               static_cast<int>(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
     }
 };
 
@@ -251,8 +251,12 @@ TEST_F(GlCullingTest, MeshesGrazingASideStayAndMeshesJustPastItGo) {
         ASSERT_TRUE(mesh->drawSubset(0));
     });
     EXPECT_EQ(dev->culledDraws(), before + 2);
-    auto floor = triangles({{-50, -5, -100}, {-50, -5, 100}, {50, -5, 100}, {-50, -5, -100},
-                            {50, -5, 100}, {50, -5, -100}},
+    auto floor = triangles({{-50, -5, -100},
+                            {-50, -5, 100},
+                            {50, -5, 100},
+                            {-50, -5, -100},
+                            {50, -5, 100},
+                            {50, -5, -100}},
                            {0, 1, 0});
     ASSERT_TRUE(floor);
     dev->setRenderState(RenderState::CullMode, kCullNone);

@@ -114,6 +114,83 @@ TEST(GlPresent, LetterboxKeepsFourByThreeBetweenBlackBars) {
     EXPECT_TRUE(colourNear(windowPixel(701, 400), 0, 0, 0, 0));
 }
 
+// A red wall near the eye, presented, then a blue wall behind it over the whole picture without
+// a clear: the red one must stay, in colour and in depth, as when the game redraws its scene over
+// the last frame.
+void checkFrameKeptAcrossPresent(GlTestWindow& w, const char* what) {
+    GlDevice& device = *w.device;
+    device.setTransform(TransformState::View, matrixLookAtRH({0, 0, -20}, {0, 0, 100}, {0, 1, 0}));
+    device.setTransform(TransformState::Projection,
+                        matrixPerspectiveFovRH(1.3962635f, 640.0f / 480.0f, 0.05f, 2700.0f));
+    device.setRenderState(RenderState::ZEnable, 1);
+    device.setRenderState(RenderState::ZWriteEnable, 1);
+    device.setRenderState(RenderState::Lighting, 1);
+    device.setRenderState(RenderState::Ambient, 0);
+    device.setRenderState(RenderState::CullMode, kCullNone);
+    auto square = [&](float z, float half, float r, float b) {
+        MeshData data;
+        data.fvf = kFvfPositionNormal;
+        for (Vec3 p : {Vec3{-half, -half, z}, Vec3{-half, half, z}, Vec3{half, half, z},
+                       Vec3{-half, -half, z}, Vec3{half, half, z}, Vec3{half, -half, z}}) {
+            MeshVertex v;
+            v.position = p;
+            v.normal = {0, 0, -1};
+            data.vertices.push_back(v);
+            data.indices.push_back(static_cast<uint32_t>(data.indices.size()));
+        }
+        data.faceSubsets.assign(2, 0);
+        Material m;
+        m.emissive = {r, 0, b, 0};
+        EXPECT_TRUE(device.setMaterial(m));
+        auto mesh = device.createMesh(std::move(data));
+        EXPECT_TRUE(mesh && device.beginScene() && mesh->drawSubset(0) && device.endScene());
+    };
+    device.clear(kClearTarget | kClearZBuffer, 0xFF000000, 1, 0);
+    square(10, 5, 1, 0);
+    ASSERT_TRUE(device.present()) << what;
+    square(100, 500, 0, 1);
+    ASSERT_TRUE(device.present()) << what;
+    std::vector<uint32_t> picture;
+    ASSERT_TRUE(device.readBackBuffer(picture)) << what;
+    ASSERT_EQ(picture.size(), 640u * 480u) << what;
+    EXPECT_EQ(picture[240 * 640 + 320], 0xFFFF0000u) << what << ": the near wall in front";
+    EXPECT_EQ(picture[20 * 640 + 20], 0xFF0000FFu) << what << ": the far wall around it";
+}
+
+TEST(GlPresent, AnOffscreenSurfaceOfTheBackBufferSizeIsTheBackBuffer) {
+    GlTestWindow same, wide;
+    ASSERT_TRUE(same.open(640, 480));
+    EXPECT_TRUE(same.device->drawsIntoWindow());
+    checkFrameKeptAcrossPresent(same, "drawing into the window");
+    same.device.reset();
+    ASSERT_TRUE(wide.open(800, 450));
+    EXPECT_FALSE(wide.device->drawsIntoWindow())
+        << "a back buffer of its own, stretched at present";
+    checkFrameKeptAcrossPresent(wide, "drawing into its own back buffer");
+}
+
+TEST(GlPresent, AResizedWindowHandsItsPictureToABackBufferOfTheDevicesOwn) {
+    GlTestWindow w;
+    ASSERT_TRUE(w.open(640, 480));
+    ASSERT_TRUE(w.device->drawsIntoWindow());
+    auto white = w.device->createTexture(argbImage(1, 1, [](auto, auto) { return ~0u; }));
+    ASSERT_TRUE(white);
+    drawQuadrants(*w.device, *white);
+    ASSERT_TRUE(w.device->present());
+    SDL_SetWindowSize(w.window, 800, 450);
+    ASSERT_TRUE(w.device->present());
+    EXPECT_FALSE(w.device->drawsIntoWindow());
+    std::vector<uint32_t> picture;
+    ASSERT_TRUE(w.device->readBackBuffer(picture));
+    ASSERT_EQ(picture.size(), 640u * 480u);
+    EXPECT_EQ(picture[10 * 640 + 10], 0xFFFF0000u);
+    EXPECT_EQ(picture[10 * 640 + 630], 0xFF00FF00u);
+    EXPECT_EQ(picture[470 * 640 + 10], 0xFF0000FFu);
+    EXPECT_EQ(picture[470 * 640 + 630], 0xFFFFFF00u);
+    // And it keeps working there: the same frame kept across presents.
+    checkFrameKeptAcrossPresent(w, "after the resize");
+}
+
 TEST_F(GlDeviceTest, ResizedWindowIsFilledAndTheBackBufferStays640By480) {
     SDL_SetWindowSize(win.window, 800, 450);
     int w = 0, h = 0;
