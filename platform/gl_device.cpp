@@ -201,18 +201,30 @@ bool GlDevice::makeCurrent() {
 bool GlDevice::windowCanBeBackBuffer() {
     GLboolean doubleBuffered = GL_TRUE;
     glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
+    GLint samples = 1;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
-    if (doubleBuffered || w != static_cast<int>(width_) || h != static_cast<int>(height_))
+    // SDL's size can differ from the surface's (the offscreen driver's surface keeps the size it
+    // was made with); a fresh context's viewport is the surface's own.
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const GLint bw = static_cast<GLint>(width_), bh = static_cast<GLint>(height_);
+    if (doubleBuffered || samples != 0 || w != bw || h != bh || viewport[2] != bw ||
+        viewport[3] != bh) {
+        drainErrors();
         return false;
+    }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     GLint buffer = GL_NONE;
     glGetIntegerv(GL_DRAW_BUFFER, &buffer);
     const GLenum colour = buffer == GL_FRONT || buffer == GL_FRONT_LEFT ? GL_FRONT_LEFT
                           : buffer == GL_BACK || buffer == GL_BACK_LEFT ? GL_BACK_LEFT
                                                                         : GL_NONE;
-    if (colour == GL_NONE)
+    if (colour == GL_NONE) {
+        drainErrors();
         return false;
+    }
     auto bits = [](GLenum attachment, GLenum what) {
         GLint v = 0;
         glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, attachment, what, &v);
@@ -223,11 +235,16 @@ bool GlDevice::windowCanBeBackBuffer() {
                        bits(colour, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE) == 8 &&
                        bits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE) == 24 &&
                        bits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) == 8;
-    if (glGetError() != GL_NO_ERROR || !suits)
+    if (glGetError() != GL_NO_ERROR || !suits) {
+        drainErrors();
         return false;
+    }
     // Read-backs read what is drawn.
     glReadBuffer(static_cast<GLenum>(buffer));
-    return glGetError() == GL_NO_ERROR;
+    if (glGetError() == GL_NO_ERROR)
+        return true;
+    drainErrors();
+    return false;
 }
 
 bool GlDevice::makeBackBuffer(const char* who) {
@@ -256,9 +273,13 @@ bool GlDevice::makeBackBuffer(const char* who) {
 }
 
 bool GlDevice::leaveWindowSurface() {
-    // On failure (said on stderr) it goes on drawing into the window.
-    if (!makeBackBuffer("GlDevice::present"))
+    // On failure (said on stderr, once) it goes on drawing into the window.
+    if (ownBufferRefused_)
         return false;
+    if (!makeBackBuffer("GlDevice::present")) {
+        ownBufferRefused_ = true;
+        return false;
+    }
     windowIsBackBuffer_ = false;
     // What the window holds becomes the back buffer's picture, depth and stencil, so that a
     // frame drawn over the last one still finds it.
@@ -694,7 +715,7 @@ std::shared_ptr<const GlGeometry> GlDevice::shareGeometry(uint32_t fvf,
     std::erase_if(geometries_, [](const auto& g) { return g.expired(); });
     for (const auto& weak : geometries_) {
         std::shared_ptr<const GlGeometry> geometry = weak.lock();
-        if (geometry && geometry->sameData(fvf, vertices, indices))
+        if (geometry && geometry->sameData(fvf, vertices, indices, ranges))
             return geometry;
     }
     auto geometry =

@@ -167,6 +167,7 @@ class GlDevice : public GraphicsDevice {
     float maxPointSize_ = 1;
     bool letterbox_ = false;
     bool windowIsBackBuffer_ = false;
+    bool ownBufferRefused_ = false;  // GL could not make the back buffer when it was needed
     bool inScene_ = false;
     bool culling_ = true;
     uint64_t culledDraws_ = 0;

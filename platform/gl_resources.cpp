@@ -185,8 +185,13 @@ void GlGeometry::findBounds() {
 }
 
 bool GlGeometry::sameData(uint32_t fvf, const std::vector<MeshVertex>& vertices,
-                          const std::vector<uint32_t>& indices) const {
+                          const std::vector<uint32_t>& indices,
+                          const std::vector<Range>& ranges) const {
+    auto sameRange = [](const Range& a, const Range& b) {
+        return a.subset == b.subset && a.firstIndex == b.firstIndex && a.indexCount == b.indexCount;
+    };
     return fvf == fvf_ && vertices.size() == vertices_.size() && indices == indices_ &&
+           std::equal(ranges.begin(), ranges.end(), ranges_.begin(), ranges_.end(), sameRange) &&
            std::memcmp(vertices.data(), vertices_.data(), vertices.size() * sizeof(MeshVertex)) ==
                0;
 }

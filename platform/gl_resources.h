@@ -98,8 +98,9 @@ class GlGeometry {
 
     // Makes the GL objects; needs the device's context current.
     bool upload();
+    // The same vertices, triangles and subsets.
     bool sameData(uint32_t fvf, const std::vector<MeshVertex>& vertices,
-                  const std::vector<uint32_t>& indices) const;
+                  const std::vector<uint32_t>& indices, const std::vector<Range>& ranges) const;
     unsigned vertexArray() const { return vertexArray_; }
     const std::vector<Range>& ranges() const { return ranges_; }
 

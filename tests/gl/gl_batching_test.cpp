@@ -269,6 +269,53 @@ TEST_F(GlCullingTest, MeshesGrazingASideStayAndMeshesJustPastItGo) {
     EXPECT_EQ(shown[470 * 640 + 320], 0xFF0000FFu) << "the floor under the eye";
 }
 
+TEST_F(GlCullingTest, EachSubsetHasItsOwnBoxAndMeshesShareOnlyTheSameSubsets) {
+    // Two triangles at depth 40, one left and one right of the middle; a third far off to the
+    // side, in the first triangle's subset in one mesh and in a subset of its own in the other.
+    auto mesh = [&](std::vector<uint32_t> subsets) {
+        MeshData data;
+        data.fvf = kFvfPositionNormal;
+        const std::vector<Vec3> corners = {{-12, -2, 40}, {-12, 2, 40}, {-8, 0, 40},
+                                           {8, -2, 40},   {8, 2, 40},   {12, 0, 40},
+                                           {900, -2, 40}, {900, 2, 40}, {904, 0, 40}};
+        for (const Vec3& c : corners) {
+            MeshVertex v;
+            v.position = c;
+            v.normal = {0, 0, -1};
+            data.vertices.push_back(v);
+            data.indices.push_back(static_cast<uint32_t>(data.indices.size()));
+        }
+        data.faceSubsets = std::move(subsets);
+        return dev->createMesh(std::move(data));
+    };
+    dev->setRenderState(RenderState::CullMode, kCullNone);
+    auto split = mesh({0, 1, 1}), whole = mesh({0, 0, 0}), apart = mesh({0, 1, 2});
+    ASSERT_TRUE(split && whole && apart);
+    auto shows = [&](const std::vector<uint32_t>& p, float x) {
+        Vec2 at = project({x, 0, 40});
+        return p[static_cast<size_t>(at.y) * 640 + static_cast<size_t>(at.x)] == 0xFF00FF00u;
+    };
+    auto draw = [&](Mesh& m, uint32_t subset) {
+        return picture(true, [&] {
+            dev->setTransform(TransformState::World, Matrix::identity());
+            setSolidMaterial(0, 1, 0);
+            ASSERT_TRUE(m.drawSubset(subset));
+        });
+    };
+    std::vector<uint32_t> p = draw(*whole, 0);
+    EXPECT_TRUE(shows(p, -10) && shows(p, 10)) << "one subset holding all three";
+    p = draw(*split, 0);
+    EXPECT_TRUE(shows(p, -10) && !shows(p, 10));
+    p = draw(*split, 1);
+    EXPECT_TRUE(!shows(p, -10) && shows(p, 10)) << "its box reaches past the side: drawn";
+    const uint64_t before = dev->culledDraws();
+    p = draw(*apart, 2);
+    EXPECT_EQ(dev->culledDraws(), before + 1) << "the far triangle's own box";
+    p = draw(*apart, 1);
+    EXPECT_TRUE(shows(p, 10));
+    EXPECT_EQ(dev->culledDraws(), before + 1);
+}
+
 class GlSpriteClipTest : public GlDeviceTest {
   protected:
     void SetUp() override {

@@ -114,11 +114,9 @@ TEST(GlPresent, LetterboxKeepsFourByThreeBetweenBlackBars) {
     EXPECT_TRUE(colourNear(windowPixel(701, 400), 0, 0, 0, 0));
 }
 
-// A red wall near the eye, presented, then a blue wall behind it over the whole picture without
-// a clear: the red one must stay, in colour and in depth, as when the game redraws its scene over
-// the last frame.
-void checkFrameKeptAcrossPresent(GlTestWindow& w, const char* what) {
-    GlDevice& device = *w.device;
+// The game's view, and a square of half side `half` at depth z facing the eye in an emissive
+// colour, drawn in a scene of its own.
+void setPlainView(GlDevice& device) {
     device.setTransform(TransformState::View, matrixLookAtRH({0, 0, -20}, {0, 0, 100}, {0, 1, 0}));
     device.setTransform(TransformState::Projection,
                         matrixPerspectiveFovRH(1.3962635f, 640.0f / 480.0f, 0.05f, 2700.0f));
@@ -127,28 +125,31 @@ void checkFrameKeptAcrossPresent(GlTestWindow& w, const char* what) {
     device.setRenderState(RenderState::Lighting, 1);
     device.setRenderState(RenderState::Ambient, 0);
     device.setRenderState(RenderState::CullMode, kCullNone);
-    auto square = [&](float z, float half, float r, float b) {
-        MeshData data;
-        data.fvf = kFvfPositionNormal;
-        for (Vec3 p : {Vec3{-half, -half, z}, Vec3{-half, half, z}, Vec3{half, half, z},
-                       Vec3{-half, -half, z}, Vec3{half, half, z}, Vec3{half, -half, z}}) {
-            MeshVertex v;
-            v.position = p;
-            v.normal = {0, 0, -1};
-            data.vertices.push_back(v);
-            data.indices.push_back(static_cast<uint32_t>(data.indices.size()));
-        }
-        data.faceSubsets.assign(2, 0);
-        Material m;
-        m.emissive = {r, 0, b, 0};
-        EXPECT_TRUE(device.setMaterial(m));
-        auto mesh = device.createMesh(std::move(data));
-        EXPECT_TRUE(mesh && device.beginScene() && mesh->drawSubset(0) && device.endScene());
-    };
-    device.clear(kClearTarget | kClearZBuffer, 0xFF000000, 1, 0);
-    square(10, 5, 1, 0);
-    ASSERT_TRUE(device.present()) << what;
-    square(100, 500, 0, 1);
+}
+void drawSquare(GlDevice& device, float z, float half, float r, float b) {
+    MeshData data;
+    data.fvf = kFvfPositionNormal;
+    for (Vec3 p : {Vec3{-half, -half, z}, Vec3{-half, half, z}, Vec3{half, half, z},
+                   Vec3{-half, -half, z}, Vec3{half, half, z}, Vec3{half, -half, z}}) {
+        MeshVertex v;
+        v.position = p;
+        v.normal = {0, 0, -1};
+        data.vertices.push_back(v);
+        data.indices.push_back(static_cast<uint32_t>(data.indices.size()));
+    }
+    data.faceSubsets.assign(2, 0);
+    Material m;
+    m.emissive = {r, 0, b, 0};
+    EXPECT_TRUE(device.setMaterial(m));
+    auto mesh = device.createMesh(std::move(data));
+    EXPECT_TRUE(mesh && device.beginScene() && mesh->drawSubset(0) && device.endScene());
+}
+
+// After a red wall near the eye was presented, a blue wall behind it over the whole picture,
+// drawn without a clear: the red one must stay, in colour and in depth, as when the game redraws
+// its scene over the last frame.
+void checkFarWallOverLastFrame(GlDevice& device, const char* what) {
+    drawSquare(device, 100, 500, 0, 1);
     ASSERT_TRUE(device.present()) << what;
     std::vector<uint32_t> picture;
     ASSERT_TRUE(device.readBackBuffer(picture)) << what;
@@ -156,22 +157,66 @@ void checkFrameKeptAcrossPresent(GlTestWindow& w, const char* what) {
     EXPECT_EQ(picture[240 * 640 + 320], 0xFFFF0000u) << what << ": the near wall in front";
     EXPECT_EQ(picture[20 * 640 + 20], 0xFF0000FFu) << what << ": the far wall around it";
 }
+void checkFrameKeptAcrossPresent(GlDevice& device, const char* what) {
+    setPlainView(device);
+    device.clear(kClearTarget | kClearZBuffer, 0xFF000000, 1, 0);
+    drawSquare(device, 10, 5, 1, 0);
+    ASSERT_TRUE(device.present()) << what;
+    checkFarWallOverLastFrame(device, what);
+}
 
 TEST(GlPresent, AnOffscreenSurfaceOfTheBackBufferSizeIsTheBackBuffer) {
-    GlTestWindow same, wide;
-    ASSERT_TRUE(same.open(640, 480));
-    EXPECT_TRUE(same.device->drawsIntoWindow());
-    checkFrameKeptAcrossPresent(same, "drawing into the window");
-    same.device.reset();
-    ASSERT_TRUE(wide.open(800, 450));
-    EXPECT_FALSE(wide.device->drawsIntoWindow())
-        << "a back buffer of its own, stretched at present";
-    checkFrameKeptAcrossPresent(wide, "drawing into its own back buffer");
+    {
+        GlTestWindow same;
+        ASSERT_TRUE(same.open(640, 480, SDL_WINDOW_OPENGL, false));
+        EXPECT_TRUE(same.device->drawsIntoWindow());
+        checkFrameKeptAcrossPresent(*same.device, "drawing into the window");
+    }
+    {
+        GlTestWindow own;
+        ASSERT_TRUE(own.open(640, 480, SDL_WINDOW_OPENGL, true));
+        EXPECT_FALSE(own.device->drawsIntoWindow()) << "the window has no depth";
+        checkFrameKeptAcrossPresent(*own.device, "drawing into its own back buffer");
+    }
+    GlTestWindow wide;
+    ASSERT_TRUE(wide.open(800, 450, SDL_WINDOW_OPENGL, false));
+    EXPECT_FALSE(wide.device->drawsIntoWindow()) << "stretched at present";
+    checkFrameKeptAcrossPresent(*wide.device, "drawing into its own back buffer, stretched");
+}
+
+TEST(GlPresent, ASurfaceSmallerThanSdlSaysIsNotTheBackBuffer) {
+    // The offscreen driver's surface keeps the size the window was made with.
+    ASSERT_TRUE(glTestVideoReady());
+    glPrepareWindowAttributes();
+    SDL_Window* window = SDL_CreateWindow("Dravik", SDL_WINDOWPOS_UNDEFINED,
+                                          SDL_WINDOWPOS_UNDEFINED, 800, 450, SDL_WINDOW_OPENGL);
+    ASSERT_NE(window, nullptr);
+    SDL_SetWindowSize(window, 640, 480);
+    {
+        GlGraphicsSystem system(window);
+        PresentParameters params;
+        params.backBufferWidth = 640;
+        params.backBufferHeight = 480;
+        params.backBufferCount = 1;
+        params.windowed = true;
+        params.autoDepthStencil = true;
+        params.depthBits = 16;
+        auto device = system.createGlDevice(params);
+        ASSERT_TRUE(device);
+        EXPECT_FALSE(device->drawsIntoWindow());
+        ASSERT_TRUE(device->clear(kClearTarget | kClearZBuffer, 0x00336699, 1, 0));
+        std::vector<uint32_t> picture;
+        ASSERT_TRUE(device->readBackBuffer(picture));
+        ASSERT_EQ(picture.size(), 640u * 480u);
+        EXPECT_EQ(picture[0], 0xFF336699u) << "the top row";
+        EXPECT_EQ(picture[479 * 640 + 639], 0xFF336699u) << "the bottom row";
+    }
+    SDL_DestroyWindow(window);
 }
 
 TEST(GlPresent, AResizedWindowHandsItsPictureToABackBufferOfTheDevicesOwn) {
     GlTestWindow w;
-    ASSERT_TRUE(w.open(640, 480));
+    ASSERT_TRUE(w.open(640, 480, SDL_WINDOW_OPENGL, false));
     ASSERT_TRUE(w.device->drawsIntoWindow());
     auto white = w.device->createTexture(argbImage(1, 1, [](auto, auto) { return ~0u; }));
     ASSERT_TRUE(white);
@@ -187,8 +232,19 @@ TEST(GlPresent, AResizedWindowHandsItsPictureToABackBufferOfTheDevicesOwn) {
     EXPECT_EQ(picture[10 * 640 + 630], 0xFF00FF00u);
     EXPECT_EQ(picture[470 * 640 + 10], 0xFF0000FFu);
     EXPECT_EQ(picture[470 * 640 + 630], 0xFFFFFF00u);
-    // And it keeps working there: the same frame kept across presents.
-    checkFrameKeptAcrossPresent(w, "after the resize");
+
+    // Depth moves too: a wall drawn before the move still hides one drawn behind it after.
+    GlTestWindow d;
+    ASSERT_TRUE(d.open(640, 480, SDL_WINDOW_OPENGL, false));
+    ASSERT_TRUE(d.device->drawsIntoWindow());
+    setPlainView(*d.device);
+    d.device->clear(kClearTarget | kClearZBuffer, 0xFF000000, 1, 0);
+    drawSquare(*d.device, 10, 5, 1, 0);
+    ASSERT_TRUE(d.device->present());
+    SDL_SetWindowSize(d.window, 800, 450);
+    ASSERT_TRUE(d.device->present());
+    ASSERT_FALSE(d.device->drawsIntoWindow());
+    checkFarWallOverLastFrame(*d.device, "after the move");
 }
 
 TEST_F(GlDeviceTest, ResizedWindowIsFilledAndTheBackBufferStays640By480) {

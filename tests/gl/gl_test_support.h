@@ -34,10 +34,20 @@ struct GlTestWindow {
     std::unique_ptr<GlGraphicsSystem> system;
     std::unique_ptr<GlDevice> device;
 
-    bool open(int width = 640, int height = 480, uint32_t flags = SDL_WINDOW_OPENGL) {
+    // ownBackBuffer: a window without depth, so that the device draws into a back buffer of its
+    // own as on a desktop's double-buffered window, not into the offscreen surface. The test
+    // programs run once each way (DRAVIK_TEST_OWN_BACK_BUFFER set for the second run).
+    static bool ownBackBufferByDefault() { return std::getenv("DRAVIK_TEST_OWN_BACK_BUFFER"); }
+
+    bool open(int width = 640, int height = 480, uint32_t flags = SDL_WINDOW_OPENGL,
+              bool ownBackBuffer = ownBackBufferByDefault()) {
         if (!glTestVideoReady())
             return false;
         glPrepareWindowAttributes();
+        if (ownBackBuffer) {
+            SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+            SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+        }
         window = SDL_CreateWindow("Dravik", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                                   height, flags);
         if (!window)

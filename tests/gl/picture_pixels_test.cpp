@@ -15,10 +15,11 @@ namespace {
 constexpr uint32_t kSky = 0xFF000000;
 
 class PicturePixelsTest : public GlDeviceTest {
-protected:
+  protected:
     void SetUp() override {
         GlDeviceTest::SetUp();
-        if (HasFatalFailure()) return;
+        if (HasFatalFailure())
+            return;
         resetGameState();
         // The game draws through game.device; `dev` still points at the same device.
         game.device = std::move(win.device);
@@ -121,10 +122,10 @@ TEST_F(PicturePixelsTest, SparksAreTexturedSquaresSizedByDistance) {
     setGameView();
     SparkEffect sparks;
     // Left half opaque, right half clear: the picture shows which way the square faces.
-    sparks.texture = dev->createTexture(argbImage(16, 16, [](uint32_t x, uint32_t) {
-        return x < 8 ? 0xFFFFFFFFu : 0x00FFFFFFu;
-    }));
-    sparks.vertexBuffer = dev->createVertexBuffer(SparkCount * sizeof(PointVertex), kFvfPointSprite);
+    sparks.texture = dev->createTexture(
+        argbImage(16, 16, [](uint32_t x, uint32_t) { return x < 8 ? 0xFFFFFFFFu : 0x00FFFFFFu; }));
+    sparks.vertexBuffer =
+        dev->createVertexBuffer(SparkCount * sizeof(PointVertex), kFvfPointSprite);
     ASSERT_TRUE(sparks.texture && sparks.vertexBuffer);
     sparks.reset();
     for (int i = 0; i < SparkCount; ++i) {
@@ -154,8 +155,10 @@ TEST_F(PicturePixelsTest, SparksAreTexturedSquaresSizedByDistance) {
 Image markedBackground() {
     return argbImage(1024, 1024, [](uint32_t x, uint32_t y) -> uint32_t {
         auto near = [](uint32_t a, uint32_t b) { return a + 6 > b && b + 6 > a; };
-        if (near(x, 420) && near(y, 480)) return 0xFFFF0000;
-        if (near(x, 520) && near(y, 480)) return 0xFF0000FF;
+        if (near(x, 420) && near(y, 480))
+            return 0xFFFF0000;
+        if (near(x, 520) && near(y, 480))
+            return 0xFF0000FF;
         return 0xFFFFFFFF;
     });
 }

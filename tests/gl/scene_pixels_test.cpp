@@ -13,7 +13,7 @@
 namespace {
 
 class ScenePixelsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetGameState();
         ASSERT_TRUE(win.open());
@@ -60,7 +60,8 @@ protected:
         ASSERT_TRUE(gl->readBackBuffer(pixels));
     }
     uint32_t at(float x, float y) const {
-        return pixels[static_cast<size_t>(std::lround(y)) * 640 + static_cast<size_t>(std::lround(x))];
+        return pixels[static_cast<size_t>(std::lround(y)) * 640 +
+                      static_cast<size_t>(std::lround(x))];
     }
 
     GlTestWindow win;
@@ -90,7 +91,8 @@ TEST_F(ScenePixelsTest, ConeStandsWhereTheProjectionPutsItInItsColour) {
     // The apex row: the first coloured row lies within a pixel of the projected apex.
     int top = -1;
     for (int y = 0; y < 480 && top < 0; ++y)
-        if (pixels[static_cast<size_t>(y) * 640 + 320] != 0xFF000000u) top = y;
+        if (pixels[static_cast<size_t>(y) * 640 + 320] != 0xFF000000u)
+            top = y;
     EXPECT_NEAR(top, ay, 1.5);
 }
 
