@@ -194,14 +194,7 @@ TEST(GlPresent, ASurfaceSmallerThanSdlSaysIsNotTheBackBuffer) {
     SDL_SetWindowSize(window, 640, 480);
     {
         GlGraphicsSystem system(window);
-        PresentParameters params;
-        params.backBufferWidth = 640;
-        params.backBufferHeight = 480;
-        params.backBufferCount = 1;
-        params.windowed = true;
-        params.autoDepthStencil = true;
-        params.depthBits = 16;
-        auto device = system.createGlDevice(params);
+        auto device = system.createGlDevice(glTestPresentParameters());
         ASSERT_TRUE(device);
         EXPECT_FALSE(device->drawsIntoWindow());
         ASSERT_TRUE(device->clear(kClearTarget | kClearZBuffer, 0x00336699, 1, 0));

@@ -29,6 +29,18 @@ inline bool glTestVideoReady() {
     return ready;
 }
 
+// The back buffer the game asks for: 640 x 480 in a window, with depth.
+inline PresentParameters glTestPresentParameters() {
+    PresentParameters params;
+    params.backBufferWidth = 640;
+    params.backBufferHeight = 480;
+    params.backBufferCount = 1;
+    params.windowed = true;
+    params.autoDepthStencil = true;
+    params.depthBits = 16;
+    return params;
+}
+
 struct GlTestWindow {
     SDL_Window* window = nullptr;
     std::unique_ptr<GlGraphicsSystem> system;
@@ -53,14 +65,7 @@ struct GlTestWindow {
         if (!window)
             return false;
         system = std::make_unique<GlGraphicsSystem>(window);
-        PresentParameters params;
-        params.backBufferWidth = 640;
-        params.backBufferHeight = 480;
-        params.backBufferCount = 1;
-        params.windowed = true;
-        params.autoDepthStencil = true;
-        params.depthBits = 16;
-        device = system->createGlDevice(params);
+        device = system->createGlDevice(glTestPresentParameters());
         return device != nullptr;
     }
     ~GlTestWindow() {
