@@ -889,7 +889,8 @@ bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
     const GlMesh::Range* range = mesh.range(subset);
     if (!range)
         return true;  // a subset without triangles draws nothing
-    if (culling_ && outsideView(range->low, range->high)) {
+    const Matrix worldView = world_ * view_;
+    if (culling_ && outsideView(worldView, range->low, range->high)) {
         ++culledDraws_;
         return true;
     }
@@ -904,19 +905,20 @@ bool GlDevice::drawMeshSubset(const GlMesh& mesh, uint32_t subset) {
         pending_.fvf = fvf;
     }
     pendingInstances_.resize(size_t{pending_.instances + 1} * kInstanceFloats);
-    writeInstance(pendingInstances_.data() + size_t{pending_.instances} * kInstanceFloats);
+    writeInstance(worldView,
+                  pendingInstances_.data() + size_t{pending_.instances} * kInstanceFloats);
     ++pending_.instances;
     return true;
 }
 
-bool GlDevice::outsideView(const Vec3& low, const Vec3& high) const {
+bool GlDevice::outsideView(const Matrix& worldView, const Vec3& low, const Vec3& high) const {
     // The corners in GL clip space as the scene program puts them there (half-pixel shift,
     // depth 0..w moved to -w..w). The view volume and the half-spaces beyond its sides are
     // convex in these coordinates, so a box whose corners all lie beyond one side lies wholly
     // beyond it, whatever the signs of w. The margin, a few units in the last place of the
     // values compared, keeps a box grazing a side, where rounding could differ from GL's, in.
     // (Near the far plane depth changes slowly: a box must lie a little farther out there.)
-    const Matrix m = world_ * view_ * projection_;
+    const Matrix m = worldView * projection_;
     const float offsetX = 1.0f / static_cast<float>(width_);
     const float offsetY = -1.0f / static_cast<float>(height_);
     auto beyond = [](float a, float w) { return a - w > 1e-6f * (std::fabs(a) + std::fabs(w)); };
@@ -933,8 +935,7 @@ bool GlDevice::outsideView(const Vec3& low, const Vec3& high) const {
     return outside != 0;
 }
 
-void GlDevice::writeInstance(float* out) const {
-    Matrix worldView = world_ * view_;
+void GlDevice::writeInstance(const Matrix& worldView, float* out) const {
     Matrix inverse;
     Matrix normalMatrix = matrixInverse(worldView, inverse) ? matrixTranspose(inverse) : worldView;
     for (int r = 0; r < 4; ++r) out = std::copy_n(worldView.m[r], 4, out);
@@ -1004,7 +1005,7 @@ bool GlDevice::drawPointList(uint32_t startVertex, uint32_t count) {
 
     flushDraws();
     float instance[kInstanceFloats];
-    writeInstance(instance);
+    writeInstance(world_ * view_, instance);
     const uint32_t first = uploadInstances(instance, 1);
     stream_->sync();
     glBindVertexArray(streamArray_);

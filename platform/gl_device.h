@@ -137,11 +137,12 @@ class GlDevice : public GraphicsDevice {
                                                     const std::vector<MeshVertex>& vertices,
                                                     std::vector<uint32_t> indices,
                                                     std::vector<GlIndexRange> ranges);
-    // True when the box (in the current world's coordinates) lies wholly beyond one side of the
-    // view volume, so that nothing inside it can reach the picture.
-    bool outsideView(const Vec3& low, const Vec3& high) const;
-    // The current world transform and material as one instance's kInstanceFloats values.
-    void writeInstance(float* out) const;
+    // True when the box (in the coordinates worldView, the current world x view, takes to the
+    // eye) lies wholly beyond one side of the view volume, so that nothing inside it can reach
+    // the picture.
+    bool outsideView(const Matrix& worldView, const Vec3& low, const Vec3& high) const;
+    // The current world x view and material as one instance's kInstanceFloats values.
+    void writeInstance(const Matrix& worldView, float* out) const;
     // Copies instances into the GL buffer; returns the first one's index there.
     uint32_t uploadInstances(const float* data, uint32_t count);
     // Hands the waiting draws to GL. Called before anything that changes what they depend on.
