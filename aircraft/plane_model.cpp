@@ -49,7 +49,8 @@ int PlaneModel::load(GraphicsDevice& device) {
 }
 
 int PlaneModel::draw(GraphicsDevice& device) {
-    if (!mesh) return 0;
+    if (!mesh)
+        return 0;
     for (uint32_t i = 0; i < materialCount; ++i) {
         device.setMaterial(materials[i]);
         device.setTexture(0, textures[i].get());

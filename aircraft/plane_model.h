@@ -8,7 +8,7 @@
 #include "gfx/graphics_device.h"
 
 class PlaneModel {
-public:
+  public:
     explicit PlaneModel(const char* fileName) : fileName(fileName) {}
     ~PlaneModel() { release(); }
 

@@ -14,7 +14,8 @@ constexpr uint32_t kBumpAmbient = 0x00F02020;
 }  // namespace
 
 int drawPlayerPlane(int advance) {
-    if (!game.device || !game.planeModel) return 1;
+    if (!game.device || !game.planeModel)
+        return 1;
     GraphicsDevice& device = *game.device;
 
     // Scaled so that the bounding sphere is 5 world units across whatever the file's units.
@@ -24,8 +25,10 @@ int drawPlayerPlane(int advance) {
 
     if (game.bumping) {
         world = world * matrixRotationX(game.bumpTumble * kDegToRad);
-        if (advance == 1) game.bumpTumble += 20.0f;
-        if (game.bumpTumble > 360.0f) game.bumpTumble -= 360.0f;
+        if (advance == 1)
+            game.bumpTumble += 20.0f;
+        if (game.bumpTumble > 360.0f)
+            game.bumpTumble -= 360.0f;
         device.setRenderState(RenderState::Ambient, kBumpAmbient);
     }
 

@@ -24,18 +24,24 @@ uint32_t fadeSky(uint32_t colour) {
     uint32_t red = (colour >> 16) & 0xFF;
     uint32_t green = (colour >> 8) & 0xFF;
     uint32_t blue = colour & 0xFF;
-    if (red > 0) --red;
-    if (green > 0) --green;
-    if (blue < 255) ++blue;
+    if (red > 0)
+        --red;
+    if (green > 0)
+        --green;
+    if (blue < 255)
+        ++blue;
     return red * 65536 + green * 256 + blue;
 }
 
 }  // namespace
 
-void resetResultScreen() { resultScreen = ResultScreen{}; }
+void resetResultScreen() {
+    resultScreen = ResultScreen{};
+}
 
 int drawResultScreen() {
-    if (!game.device) return 1;
+    if (!game.device)
+        return 1;
     GraphicsDevice& device = *game.device;
 
     device.clear(kClearTarget | kClearZBuffer, game.clearColour, 1.0f, 0);
@@ -50,7 +56,8 @@ int drawResultScreen() {
 
     game.clearColour = fadeSky(game.clearColour);
     resultScreen.resultFrame += 1;
-    if (resultScreen.resultFrame > kResultFrameLimit) resultScreen.resultFrame = kResultFrameLimit;
+    if (resultScreen.resultFrame > kResultFrameLimit)
+        resultScreen.resultFrame = kResultFrameLimit;
     return 1;
 }
 
@@ -62,13 +69,16 @@ int drawResultPlane() {
     if (s >= kFullScale) {
         s = kFullScale;
         // The rocking starts once, when the plane first reaches its full size.
-        if (!r.resultScaleReached) r.rockStep = 1.0f;
+        if (!r.resultScaleReached)
+            r.rockStep = 1.0f;
         r.resultScaleReached = 1;
     }
     r.resultYaw += 1.5f;
-    if (r.resultYaw > kYawLimit) r.resultYaw = kYawLimit;
+    if (r.resultYaw > kYawLimit)
+        r.resultYaw = kYawLimit;
     r.resultPitch -= 0.2f;
-    if (r.resultPitch < kPitchLimit) r.resultPitch = kPitchLimit;
+    if (r.resultPitch < kPitchLimit)
+        r.resultPitch = kPitchLimit;
 
     float roll = 20.0f * std::sin(r.rockPhase * kDegToRad);
     Matrix world = matrixRotationY((180.0f + r.resultYaw) * kDegToRad) *
@@ -79,12 +89,14 @@ int drawResultPlane() {
         GraphicsDevice& device = *game.device;
         device.setTransform(TransformState::World, world);
         device.setRenderState(RenderState::Ambient, 0x00550000);
-        if (game.planeModel) game.planeModel->draw(device);
+        if (game.planeModel)
+            game.planeModel->draw(device);
         device.setRenderState(RenderState::Ambient, 0x00404040);
     }
 
     r.rockPhase += r.rockStep;
-    if (r.rockPhase > 360.0f) r.rockPhase = 0.0f;
+    if (r.rockPhase > 360.0f)
+        r.rockPhase = 0.0f;
     r.resultGrow += 0.02f;
     return 1;
 }

@@ -23,7 +23,8 @@ bool finishedCleanly = false;
 // platform's destructors would then talk to a display that is gone and never return, so leave at
 // once instead.
 void leaveWithoutDestructors() {
-    if (!finishedCleanly) std::_Exit(1);
+    if (!finishedCleanly)
+        std::_Exit(1);
 }
 
 // DRAVIK_STEP_LOG=FILE: the main loop, keeping the tick of every frame step in memory and
@@ -34,7 +35,8 @@ int runMainLoopLoggingSteps(const char* path) {
     int code = 0;
     bool stepped = false;
     while (runPass(code, &stepped))
-        if (stepped) stepTicks.push_back(game.lastStepTick);
+        if (stepped)
+            stepTicks.push_back(game.lastStepTick);
     if (std::FILE* log = std::fopen(path, "a")) {
         for (uint32_t tick : stepTicks) std::fprintf(log, "%u\n", tick);
         std::fclose(log);
@@ -53,14 +55,16 @@ int main(int /*argc*/, char** /*argv*/) {
     static FluidMusicService music;
 
     createProgramObjects();
-    if (!window.create()) return 0;
+    if (!window.create())
+        return 0;
     window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });
     static GlGraphicsSystem graphics(window.handle());
     // Registered after the platform objects, so it runs before their destructors.
     std::atexit(leaveWithoutDestructors);
     // Full screen keeps the 640 x 480 picture's proportions; the window stretches it.
     window.setFullscreenHook([](bool on) {
-        if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) device->setLetterbox(on);
+        if (auto* device = dynamic_cast<GlDevice*>(game.device.get()))
+            device->setLetterbox(on);
     });
 
     game.mainWindow = &window;
@@ -73,7 +77,8 @@ int main(int /*argc*/, char** /*argv*/) {
     int code = stepLog && *stepLog ? runMainLoopLoggingSteps(stepLog) : runMainLoop();
     // Esc ends the loop without the shut-down sequence; the device must still go before the
     // window it draws on.
-    if (game.device || game.soundSystem) shutDown();
+    if (game.device || game.soundSystem)
+        shutDown();
     music.closeDown();
     finishedCleanly = true;
     return code;

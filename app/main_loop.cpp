@@ -14,16 +14,21 @@ constexpr uint32_t kStepThresholdMs = 30;
 }
 
 int32_t eventWaitMs() {
-    if (game.startupStage < 0) return 0;
-    if (game.startupStage == 1 && controllerChoiceMade()) return 0;
-    if (!game.running) return -1;
+    if (game.startupStage < 0)
+        return 0;
+    if (game.startupStage == 1 && controllerChoiceMade())
+        return 0;
+    if (!game.running)
+        return -1;
     uint32_t since = game.tickSource->now() - game.lastStepTick;
-    if (since > kStepThresholdMs) return 0;
+    if (since > kStepThresholdMs)
+        return 0;
     return static_cast<int32_t>(kStepThresholdMs + 1 - since);
 }
 
 bool runPass(int& exitCode, bool* stepped) {
-    if (stepped) *stepped = false;
+    if (stepped)
+        *stepped = false;
     WindowEvent event;
     if (game.mainWindow->nextEvent(event, eventWaitMs())) {
         if (event.type == EventType::Quit) {
@@ -60,7 +65,8 @@ bool runPass(int& exitCode, bool* stepped) {
         if (t - game.lastStepTick > kStepThresholdMs) {
             stepFrame();
             game.lastStepTick = t;
-            if (stepped) *stepped = true;
+            if (stepped)
+                *stepped = true;
         }
     }
     return true;

@@ -8,5 +8,6 @@
 
 void showMessage(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", kCaption, text.c_str());
-    if (game.mainWindow) game.mainWindow->messageBox(text, kCaption);
+    if (game.mainWindow)
+        game.mainWindow->messageBox(text, kCaption);
 }

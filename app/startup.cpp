@@ -29,7 +29,8 @@ constexpr int kControllerChoiceLineY = 400;
 // Releases one of the long-lived objects and deletes it; a null handle is skipped.
 template <typename T>
 void releaseAndDelete(T*& object) {
-    if (!object) return;
+    if (!object)
+        return;
     object->release();
     delete object;
     object = nullptr;
@@ -47,16 +48,26 @@ void createProgramObjects() {
 }
 
 bool startUp() {
-    if (!game.soundSystem->init()) return false;
-    if (!createDevice()) return false;
-    if (!setUpView()) return false;
-    if (!game.planeModel->load(*game.device)) return false;
-    if (!createSceneMeshes()) return false;
-    if (!createBackground()) return false;
-    if (!createArrow()) return false;
-    if (!game.burstEffect->create(*game.device)) return false;
-    if (!game.digitDisplay->create(*game.device)) return false;
-    if (!game.sparkleEffect->init(*game.device)) return false;
+    if (!game.soundSystem->init())
+        return false;
+    if (!createDevice())
+        return false;
+    if (!setUpView())
+        return false;
+    if (!game.planeModel->load(*game.device))
+        return false;
+    if (!createSceneMeshes())
+        return false;
+    if (!createBackground())
+        return false;
+    if (!createArrow())
+        return false;
+    if (!game.burstEffect->create(*game.device))
+        return false;
+    if (!game.digitDisplay->create(*game.device))
+        return false;
+    if (!game.sparkleEffect->init(*game.device))
+        return false;
 
     if (game.startupStage == 0) {
         paintStatus(0);
@@ -69,7 +80,8 @@ bool startUp() {
 }
 
 int paintStatus(int stage) {
-    if (stage < 0 || stage > 1 || !game.mainWindow) return 1;
+    if (stage < 0 || stage > 1 || !game.mainWindow)
+        return 1;
     if (stage == 0) {
         game.mainWindow->paintStatus(kLoadingLine, 60, 240, 380);
     } else {
@@ -96,5 +108,6 @@ void shutDown() {
     releaseAndDelete(game.soundSystem);
     releaseAndDelete(game.sparkleEffect);
     releaseDevices();
-    if (game.mainWindow) game.mainWindow->postQuit(0);
+    if (game.mainWindow)
+        game.mainWindow->postQuit(0);
 }

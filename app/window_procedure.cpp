@@ -20,7 +20,9 @@
 
 namespace {
 
-uint32_t currentTick() { return game.tickSource ? game.tickSource->now() : 0; }
+uint32_t currentTick() {
+    return game.tickSource ? game.tickSource->now() : 0;
+}
 
 FileDialog recordingDialog(const char* title, bool save) {
     FileDialog dialog;
@@ -34,10 +36,13 @@ FileDialog recordingDialog(const char* title, bool save) {
 }
 
 // The sound system answers setTempo(-1) with true exactly when it is initialised.
-bool soundSystemUp() { return game.soundSystem && game.soundSystem->setTempo(-1.0f); }
+bool soundSystemUp() {
+    return game.soundSystem && game.soundSystem->setTempo(-1.0f);
+}
 
 void startReplay() {
-    if (game.flightRecorder) game.flightRecorder->startPlayback();
+    if (game.flightRecorder)
+        game.flightRecorder->startPlayback();
     newGame();
     game.replaying = 1;
     game.halted = 0;
@@ -45,7 +50,8 @@ void startReplay() {
 
 void loadAndReplay() {
     std::string path;
-    if (!game.mainWindow || !game.mainWindow->openFileDialog(recordingDialog(kLoadTitle, false), path))
+    if (!game.mainWindow ||
+        !game.mainWindow->openFileDialog(recordingDialog(kLoadTitle, false), path))
         return;
     if (game.flightRecorder && game.flightRecorder->loadFromFile(path))
         game.mainWindow->invalidate();
@@ -57,7 +63,8 @@ void loadAndReplay() {
 
 void save() {
     std::string path;
-    if (!game.mainWindow || !game.mainWindow->saveFileDialog(recordingDialog(kSaveTitle, true), path))
+    if (!game.mainWindow ||
+        !game.mainWindow->saveFileDialog(recordingDialog(kSaveTitle, true), path))
         return;
     if (!game.flightRecorder || !game.flightRecorder->saveToFile(path))
         showMessage(kSaveFailedMessage);
@@ -83,13 +90,16 @@ void handleKeyDown(int key) {
             toggleView();
             break;
         case kVkEscape:
-            if (game.mainWindow) game.mainWindow->postQuit(0);
+            if (game.mainWindow)
+                game.mainWindow->postQuit(0);
             break;
         case kVkUp:
-            if (!controllerChoiceMade()) game.keyboardChosen = 1;
+            if (!controllerChoiceMade())
+                game.keyboardChosen = 1;
             break;
         case kVkM:
-            if (!game.soundSystem) break;
+            if (!game.soundSystem)
+                break;
             if (game.musicOn) {
                 game.soundSystem->setVolume(-10000);
                 game.musicOn = 0;
@@ -99,24 +109,29 @@ void handleKeyDown(int key) {
             }
             break;
         case kVkF1:
-            if (!game.introActive && !game.gameOver && !game.allTargetsPassed) togglePause();
+            if (!game.introActive && !game.gameOver && !game.allTargetsPassed)
+                togglePause();
             break;
         case kVkF2:
-            if (!game.steering && game.halted && !game.replaying) startReplay();
+            if (!game.steering && game.halted && !game.replaying)
+                startReplay();
             break;
         case kVkF3:
             if (game.halted) {
-                if (game.flightRecorder) game.flightRecorder->startRecording();
+                if (game.flightRecorder)
+                    game.flightRecorder->startRecording();
                 newGame();
                 game.replaying = 0;
                 game.halted = 0;
             }
             break;
         case kVkF5:
-            if (soundSystemUp() && game.halted) loadAndReplay();
+            if (soundSystemUp() && game.halted)
+                loadAndReplay();
             break;
         case kVkF6:
-            if (soundSystemUp() && game.halted) save();
+            if (soundSystemUp() && game.halted)
+                save();
             break;
         default:
             break;
@@ -124,15 +139,19 @@ void handleKeyDown(int key) {
 }
 
 void redrawScene() {
-    if (!game.device) return;
+    if (!game.device)
+        return;
     GraphicsDevice& device = *game.device;
     device.beginScene();
     float viewRoll = game.cockpitView ? -game.bank : 0.0f;
-    if (!(game.bumping && game.cockpitView)) drawBackground(viewRoll * kDegToRad);
+    if (!(game.bumping && game.cockpitView))
+        drawBackground(viewRoll * kDegToRad);
     drawObstacles(false);
-    if (!game.cockpitView) drawPlayerPlane(0);
+    if (!game.cockpitView)
+        drawPlayerPlane(0);
     drawTargets(false);
-    if (game.bumping && game.burstEffect) game.burstEffect->draw(device, 0);
+    if (game.bumping && game.burstEffect)
+        game.burstEffect->draw(device, 0);
     updateHud();
     device.endScene();
     device.present();
@@ -144,10 +163,12 @@ void windowProcedure(const WindowEvent& event) {
             handleKeyDown(event.key);
             break;
         case EventType::LeftButtonDown:
-            if (!controllerChoiceMade()) game.mouseChosen = 1;
+            if (!controllerChoiceMade())
+                game.mouseChosen = 1;
             break;
         case EventType::ControllerButtonDown:
-            if (!controllerChoiceMade()) game.controllerChosen = 1;
+            if (!controllerChoiceMade())
+                game.controllerChosen = 1;
             break;
         case EventType::Paint:
             if (game.startupStage <= 1)
@@ -156,7 +177,8 @@ void windowProcedure(const WindowEvent& event) {
                 redrawScene();
             break;
         case EventType::Close:
-            if (game.mainWindow) game.mainWindow->destroyWindow();
+            if (game.mainWindow)
+                game.mainWindow->destroyWindow();
             shutDown();
             break;
         case EventType::Destroy:

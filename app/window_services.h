@@ -31,11 +31,11 @@ struct WindowEvent {
 
 struct FileDialog {
     std::string title;
-    std::string filterName;     // ".dvk (.dvk)"
-    std::string filterPattern;  // "*.dvk"
-    std::string defaultExtension;  // "" or "dvk"
-    bool mustExist = false;        // load: the file must exist
-    bool confirmOverwrite = false; // save: ask before replacing a file
+    std::string filterName;         // ".dvk (.dvk)"
+    std::string filterPattern;      // "*.dvk"
+    std::string defaultExtension;   // "" or "dvk"
+    bool mustExist = false;         // load: the file must exist
+    bool confirmOverwrite = false;  // save: ask before replacing a file
 };
 
 struct ClientRect {
@@ -43,7 +43,7 @@ struct ClientRect {
 };
 
 class WindowServices {
-public:
+  public:
     virtual ~WindowServices() = default;
 
     // Takes the next event, waiting at most timeoutMs for one (0: just look; a negative value:
@@ -74,7 +74,7 @@ public:
 
 // The platform's millisecond tick counter: unsigned 32 bits, wrapping.
 class TickSource {
-public:
+  public:
     virtual ~TickSource() = default;
     virtual uint32_t now() = 0;
 };

@@ -8,12 +8,12 @@
 #include <string>
 
 class Segment {
-public:
+  public:
     virtual ~Segment() = default;
 };
 
 class MusicService {
-public:
+  public:
     virtual ~MusicService() = default;
     // Brings up the synthesizer, the mixer and the audio output.
     virtual bool start() = 0;

@@ -9,7 +9,7 @@
 #include "audio/music_service.h"
 
 class SoundSystem {
-public:
+  public:
     static constexpr int MusicCount = 2;
     static constexpr int SoundCount = 4;
 

@@ -18,7 +18,9 @@ namespace {
 thread_local uint64_t tAllocations = 0;
 }  // namespace
 
-uint64_t threadAllocationCount() { return tAllocations; }
+uint64_t threadAllocationCount() {
+    return tAllocations;
+}
 
 extern "C" {
 
@@ -37,7 +39,9 @@ void* realloc(void* pointer, size_t size) {
     return __libc_realloc(pointer, size);
 }
 
-void free(void* pointer) { __libc_free(pointer); }
+void free(void* pointer) {
+    __libc_free(pointer);
+}
 
 void* memalign(size_t alignment, size_t size) {
     ++tAllocations;
@@ -51,10 +55,12 @@ void* aligned_alloc(size_t alignment, size_t size) {
 
 int posix_memalign(void** out, size_t alignment, size_t size) {
     // The alignment must be a power of two and a multiple of the pointer size.
-    if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return EINVAL;
+    if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0)
+        return EINVAL;
     ++tAllocations;
     void* p = __libc_memalign(alignment, size);
-    if (!p && size) return ENOMEM;
+    if (!p && size)
+        return ENOMEM;
     *out = p;
     return 0;
 }

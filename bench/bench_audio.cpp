@@ -63,7 +63,8 @@ void BM_AudioMixFlightTuneWithSounds(benchmark::State& state) {
     double audioSeconds = static_cast<double>(frames) / OfflineMusic::SampleRate;
     state.counters["cpu_s_per_audio_s"] = audioSeconds > 0 ? cpu / audioSeconds : 0;
     state.counters["peak_sample"] = peak;
-    if (peak == 0) state.SkipWithError("the mix is silent");
+    if (peak == 0)
+        state.SkipWithError("the mix is silent");
     FluidMusicService::Stats stats = music.service().stats();
     state.counters["mix_s_per_audio_s"] = audioSeconds > 0 ? stats.mixSeconds / audioSeconds : 0;
     sounds.release();
@@ -76,8 +77,10 @@ BENCHMARK(BM_AudioMixFlightTuneWithSounds)->Iterations(3)->Unit(benchmark::kMill
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    if (!enterMediaFolder()) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (!enterMediaFolder())
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

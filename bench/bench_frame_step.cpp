@@ -79,12 +79,12 @@ void BM_HeapAllocationsPerStep(benchmark::State& state) {
     put("paused", paused);
     put("result", result);
     uint64_t steps = intro.steps + flight.steps + paused.steps + result.steps;
-    uint64_t allocations = intro.allocations + flight.allocations + paused.allocations +
-                           result.allocations;
+    uint64_t allocations =
+        intro.allocations + flight.allocations + paused.allocations + result.allocations;
     state.counters["allocs_per_step"] = steps ? static_cast<double>(allocations) / steps : 0;
-    state.counters["steps_that_allocated"] = static_cast<double>(
-        intro.stepsThatAllocated + flight.stepsThatAllocated + paused.stepsThatAllocated +
-        result.stepsThatAllocated);
+    state.counters["steps_that_allocated"] =
+        static_cast<double>(intro.stepsThatAllocated + flight.stepsThatAllocated +
+                            paused.stepsThatAllocated + result.stepsThatAllocated);
     state.counters["flight_bump_steps"] = static_cast<double>(bumpSteps);
 }
 BENCHMARK(BM_HeapAllocationsPerStep)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -111,15 +111,17 @@ void BM_FlightStepNullDevice(benchmark::State& state) {
 }
 BENCHMARK(BM_FlightStepNullDevice)->Unit(benchmark::kMicrosecond);
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    if (!enterMediaFolder()) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (!enterMediaFolder())
+        return 1;
     BenchGame g(BenchDevice::Null);
-    if (!g.startUp() || !g.chooseKeyboard()) return 1;
+    if (!g.startUp() || !g.chooseKeyboard())
+        return 1;
     gGame = &g;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -38,8 +38,10 @@ bool hasMedia(const char* folder) {
 }  // namespace
 
 bool enterMediaFolder() {
-    if (hasMedia(".")) return true;
-    if (hasMedia(DRAVIK_BINARY_DIR) && chdir(DRAVIK_BINARY_DIR) == 0) return true;
+    if (hasMedia("."))
+        return true;
+    if (hasMedia(DRAVIK_BINARY_DIR) && chdir(DRAVIK_BINARY_DIR) == 0)
+        return true;
     std::fprintf(stderr, "bench: no media/ here nor in %s (build the dravik_media target)\n",
                  DRAVIK_BINARY_DIR);
     return false;
@@ -48,18 +50,36 @@ bool enterMediaFolder() {
 OfflineMusic::OfflineMusic() : inner_(std::make_unique<FluidMusicService>()) {}
 OfflineMusic::~OfflineMusic() = default;
 
-bool OfflineMusic::start() { return inner_->startOffline(SampleRate); }
+bool OfflineMusic::start() {
+    return inner_->startOffline(SampleRate);
+}
 std::unique_ptr<Segment> OfflineMusic::loadSegment(const std::string& path) {
     return inner_->loadSegment(path);
 }
-bool OfflineMusic::setStandardMidiFile(Segment& s) { return inner_->setStandardMidiFile(s); }
-bool OfflineMusic::download(Segment& s) { return inner_->download(s); }
-bool OfflineMusic::playPrimary(Segment& s) { return inner_->playPrimary(s); }
-bool OfflineMusic::playSecondary(Segment& s) { return inner_->playSecondary(s); }
-bool OfflineMusic::setMasterTempo(float factor) { return inner_->setMasterTempo(factor); }
-bool OfflineMusic::setMasterVolume(int32_t volume) { return inner_->setMasterVolume(volume); }
-bool OfflineMusic::stop() { return inner_->stop(); }
-void OfflineMusic::closeDown() { inner_->closeDown(); }
+bool OfflineMusic::setStandardMidiFile(Segment& s) {
+    return inner_->setStandardMidiFile(s);
+}
+bool OfflineMusic::download(Segment& s) {
+    return inner_->download(s);
+}
+bool OfflineMusic::playPrimary(Segment& s) {
+    return inner_->playPrimary(s);
+}
+bool OfflineMusic::playSecondary(Segment& s) {
+    return inner_->playSecondary(s);
+}
+bool OfflineMusic::setMasterTempo(float factor) {
+    return inner_->setMasterTempo(factor);
+}
+bool OfflineMusic::setMasterVolume(int32_t volume) {
+    return inner_->setMasterVolume(volume);
+}
+bool OfflineMusic::stop() {
+    return inner_->stop();
+}
+void OfflineMusic::closeDown() {
+    inner_->closeDown();
+}
 
 BenchGame::BenchGame(BenchDevice device) : kind_(device) {}
 
@@ -74,9 +94,11 @@ bool BenchGame::startUp() {
     // Never a dialog or a message box: a failure shows on stderr instead.
     setenv("DRAVIK_NO_DIALOGS", "1", 1);
     if (kind_ == BenchDevice::Gl) {
-        if (!getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        if (!getenv("SDL_VIDEODRIVER"))
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
         sdlWindow_ = std::make_unique<SdlWindow>();
-        if (!sdlWindow_->create()) return false;
+        if (!sdlWindow_->create())
+            return false;
         graphics_ = std::make_unique<GlGraphicsSystem>(sdlWindow_->handle());
         game.mainWindow = sdlWindow_.get();
     } else {
@@ -114,7 +136,8 @@ bool BenchGame::chooseKeyboard() {
 }
 
 bool BenchGame::startFlying() {
-    if (!startUp() || !chooseKeyboard()) return false;
+    if (!startUp() || !chooseKeyboard())
+        return false;
     finishIntro();
     if (!inFlight()) {
         std::fprintf(stderr, "bench: the intro did not end\n");
@@ -141,7 +164,8 @@ void BenchGame::finishIntro() {
 }
 
 void BenchGame::newFlight() {
-    if (game.flightRecorder) game.flightRecorder->startRecording();
+    if (game.flightRecorder)
+        game.flightRecorder->startRecording();
     newGame();
     game.replaying = 0;
     game.halted = 0;
@@ -169,19 +193,23 @@ void BenchGame::enterResultScreen() {
     game.gameOver = 1;
     game.halted = 1;
     resetResultScreen();
-    if (game.sparkleEffect && game.device) game.sparkleEffect->init(*game.device);
+    if (game.sparkleEffect && game.device)
+        game.sparkleEffect->init(*game.device);
 }
 
 void BenchGame::shutDown() {
-    if (!installed_) return;
-    if (game.flightRecorder || game.soundSystem || game.device) ::shutDown();
+    if (!installed_)
+        return;
+    if (game.flightRecorder || game.soundSystem || game.device)
+        ::shutDown();
     music.closeDown();
     resetGameState();
     installed_ = false;
 }
 
 double percentile(std::vector<double> samples, double p) {
-    if (samples.empty()) return 0;
+    if (samples.empty())
+        return 0;
     std::sort(samples.begin(), samples.end());
     double rank = std::ceil(p / 100.0 * static_cast<double>(samples.size()));
     size_t index = rank < 1 ? 0 : static_cast<size_t>(rank) - 1;

@@ -21,7 +21,7 @@ bool enterMediaFolder();
 
 // The real music service, started offline: nothing is heard and renderOffline pulls the mix.
 class OfflineMusic : public MusicService {
-public:
+  public:
     static constexpr int SampleRate = 44100;
 
     OfflineMusic();
@@ -40,7 +40,7 @@ public:
 
     FluidMusicService& service() { return *inner_; }
 
-private:
+  private:
     std::unique_ptr<FluidMusicService> inner_;
 };
 
@@ -48,7 +48,7 @@ enum class BenchDevice { Null, Gl };
 
 // One game at a time: it drives the process-wide game state.
 class BenchGame {
-public:
+  public:
     explicit BenchGame(BenchDevice device);
     ~BenchGame();
     BenchGame(const BenchGame&) = delete;
@@ -84,7 +84,7 @@ public:
     VirtualTicks ticks;
     OfflineMusic music;
 
-private:
+  private:
     BenchDevice kind_;
     std::unique_ptr<HeadlessWindow> headlessWindow_;
     std::unique_ptr<SdlWindow> sdlWindow_;

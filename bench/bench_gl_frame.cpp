@@ -53,7 +53,8 @@ void BM_FlightFrameGl(benchmark::State& state) {
         state.SetIterationTime(t / 1000.0);
         ms.push_back(t);
         bumping += game.bumping ? 1 : 0;
-        if (++steps % kRestartEvery == 0 || !BenchGame::inFlight()) g.restartFlight();
+        if (++steps % kRestartEvery == 0 || !BenchGame::inFlight())
+            g.restartFlight();
     }
     reportSamples(state, ms);
     state.counters["bump_share"] = steps ? static_cast<double>(bumping) / steps : 0;
@@ -86,10 +87,13 @@ BENCHMARK(BM_ResultScreen5000SparklesGl)
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    if (!enterMediaFolder()) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (!enterMediaFolder())
+        return 1;
     BenchGame g(BenchDevice::Gl);
-    if (!g.startUp() || !g.chooseKeyboard()) return 1;
+    if (!g.startUp() || !g.chooseKeyboard())
+        return 1;
     gGame = &g;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -32,14 +32,17 @@ double processStartSeconds() {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // The command name may hold spaces: the fields after it start behind its closing ')'.
     size_t close = text.rfind(')');
-    if (close == std::string::npos) return -1;
+    if (close == std::string::npos)
+        return -1;
     std::istringstream fields(text.substr(close + 2));
     std::string field;
     // Field 3 (state) comes first here; the start time is field 22.
     for (int i = 3; i < 22; ++i)
-        if (!(fields >> field)) return -1;
+        if (!(fields >> field))
+            return -1;
     unsigned long long ticks = 0;
-    if (!(fields >> ticks)) return -1;
+    if (!(fields >> ticks))
+        return -1;
     long perSecond = sysconf(_SC_CLK_TCK);
     return perSecond > 0 ? static_cast<double>(ticks) / static_cast<double>(perSecond) : -1;
 }
@@ -62,7 +65,8 @@ void runFirstStartUp() {
     Clock::time_point prompt = Clock::now();
     double boot = bootSeconds();
     double started = processStartSeconds();
-    if (started >= 0) gFirst.fromProcessStart = boot - started;
+    if (started >= 0)
+        gFirst.fromProcessStart = boot - started;
     gFirst.fromLoad = std::chrono::duration<double>(prompt - kAtLoad).count();
     gFirst.startUpOnly = std::chrono::duration<double>(prompt - begin).count();
 }
@@ -101,10 +105,12 @@ BENCHMARK(BM_StartUpAgain)->Iterations(5)->UseManualTime()->Unit(benchmark::kMil
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!enterMediaFolder()) return 1;
+    if (!enterMediaFolder())
+        return 1;
     runFirstStartUp();
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

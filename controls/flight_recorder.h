@@ -16,7 +16,7 @@ struct RecordEntry {
 static_assert(sizeof(RecordEntry) == 6);
 
 class FlightRecorder {
-public:
+  public:
     explicit FlightRecorder(uint32_t capacity);
     ~FlightRecorder();
     FlightRecorder(const FlightRecorder&) = delete;

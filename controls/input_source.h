@@ -32,7 +32,7 @@ constexpr int kScanDown = 0xD0;
 enum class PollResult { Ok, InputLost, Failed };
 
 class InputSource {
-public:
+  public:
     virtual ~InputSource() = default;
     // The input system object.
     virtual bool createSystem() = 0;

@@ -38,8 +38,8 @@ struct Synth {
         // With the game's SoundFont the notes really sound; without one the player still reads
         // and times every event.
         const char* soundFont = std::getenv("DRAVIK_SOUNDFONT");
-        for (const char* candidate :
-             {soundFont, "/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"}) {
+        for (const char* candidate : {soundFont, "/usr/share/sounds/sf2/default-GM.sf2",
+                                      "/usr/share/sounds/sf2/TimGM6mb.sf2"}) {
             if (candidate != nullptr && fluid_synth_sfload(synth, candidate, 1) != FLUID_FAILED) {
                 break;
             }
@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static float left[kBlockFrames], right[kBlockFrames];
     const int frames = int(kSampleRate * kLoopSeconds * 3);
     for (int done = 0; done < frames; done += kBlockFrames) {
-        FUZZ_CHECK(fluid_synth_write_float(synth, kBlockFrames, left, 0, 1, right, 0, 1) == FLUID_OK);
+        FUZZ_CHECK(fluid_synth_write_float(synth, kBlockFrames, left, 0, 1, right, 0, 1) ==
+                   FLUID_OK);
     }
     // A looping player that stopped on its own could not read the file.
     FUZZ_CHECK(fluid_player_get_status(player) == FLUID_PLAYER_PLAYING);

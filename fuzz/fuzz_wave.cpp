@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(sound.samples.size() % size_t(sound.channels) == 0);
     // At least one byte of the file for every decoded sample.
     FUZZ_CHECK(sound.samples.size() <= size);
-    for (float sample : sound.samples) FUZZ_CHECK(std::isfinite(sample) && std::fabs(sample) <= 1.0f);
+    for (float sample : sound.samples)
+        FUZZ_CHECK(std::isfinite(sample) && std::fabs(sample) <= 1.0f);
     return 0;
 }

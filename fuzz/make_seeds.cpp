@@ -85,10 +85,9 @@ struct DdsFormat {
 Bytes dds(uint32_t width, uint32_t height, const DdsFormat& f, size_t payload) {
     Bytes b;
     putText(b, "DDS ");
-    const uint32_t header[31] = {124,    0x100F, height, width, 0,   0,   1,   0, 0, 0, 0,
-                                 0,      0,      0,      0,     0,   0,   0,   32,
-                                 f.flags, f.code, f.bits, f.r,  f.g, f.b, f.a, 0x1000,
-                                 0,      0,      0,      0};
+    const uint32_t header[31] = {
+        124, 0x100F, height, width,   0,      0,      1,   0,   0,   0,   0,      0, 0, 0, 0, 0,
+        0,   0,      32,     f.flags, f.code, f.bits, f.r, f.g, f.b, f.a, 0x1000, 0, 0, 0, 0};
     for (uint32_t word : header) put32le(b, word);
     if (f.code == fourCC("DX10")) {
         for (uint32_t word : {f.dxgi, 3u, 0u, 1u, 0u}) put32le(b, word);
@@ -110,10 +109,12 @@ void ddsSeeds(std::map<std::string, Bytes>& out) {
         f.dxgi = dxgi;
         out["dx10_" + std::to_string(dxgi) + ".dds"] = dds(3, 2, f, payload);
     }
-    for (uint32_t code : {20u, 21u, 22u, 23u, 25u, 26u, 27u, 28u, 29u, 31u, 33u, 50u, 51u, 52u, 81u}) {
+    for (uint32_t code :
+         {20u, 21u, 22u, 23u, 25u, 26u, 27u, 28u, 29u, 31u, 33u, 50u, 51u, 52u, 81u}) {
         out["code_" + std::to_string(code) + ".dds"] = dds(3, 2, {kFourCC, code}, 3 * 2 * 4);
     }
-    out["argb32.dds"] = dds(3, 2, {kRgb | kAlphaPixels, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 24);
+    out["argb32.dds"] =
+        dds(3, 2, {kRgb | kAlphaPixels, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000}, 24);
     out["rgb24.dds"] = dds(3, 2, {kRgb, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0}, 18);
     out["rgb565.dds"] = dds(3, 2, {kRgb, 0, 16, 0xF800, 0x7E0, 0x1F, 0}, 12);
     out["argb4444.dds"] = dds(3, 2, {kRgb | kAlphaPixels, 0, 16, 0xF00, 0xF0, 0xF, 0xF000}, 12);
@@ -229,8 +230,8 @@ Bytes bmp(uint32_t headerSize, int32_t width, int32_t height, uint32_t bits,
           uint32_t compression = 0, uint32_t paletteEntries = 0) {
     const uint32_t rows = uint32_t(height < 0 ? -height : height);
     const size_t rowBytes = (size_t(width) * bits + 31) / 32 * 4;
-    Bytes b = bmpHeader(headerSize, width, height, bits, compression, paletteEntries,
-                        rowBytes * rows);
+    Bytes b =
+        bmpHeader(headerSize, width, height, bits, compression, paletteEntries, rowBytes * rows);
     const Bytes pixels = pattern(rowBytes * rows, uint32_t(width) * bits);
     b.insert(b.end(), pixels.begin(), pixels.end());
     return b;
@@ -261,10 +262,12 @@ void pictureSeeds(std::map<std::string, Bytes>& out) {
         stbi_write_png_to_func(appendToBytes, &b, 5, 3, comp, pixels.data(), 5 * comp);
         out["stb_" + std::to_string(comp) + ".png"] = b;
         b.clear();
-        stbi_write_jpg_to_func(appendToBytes, &b, 9, 7, comp, pattern(9 * 7 * comp, comp).data(), 90);
+        stbi_write_jpg_to_func(appendToBytes, &b, 9, 7, comp, pattern(9 * 7 * comp, comp).data(),
+                               90);
         out["stb_" + std::to_string(comp) + ".jpg"] = b;
         b.clear();
-        stbi_write_jpg_to_func(appendToBytes, &b, 17, 9, comp, pattern(17 * 9 * comp, comp).data(), 95);
+        stbi_write_jpg_to_func(appendToBytes, &b, 17, 9, comp, pattern(17 * 9 * comp, comp).data(),
+                               95);
         out["stb_" + std::to_string(comp) + "_q95.jpg"] = b;
         b.clear();
         stbi_write_tga_with_rle = 1;

@@ -41,8 +41,8 @@ uint32_t skyColour(uint32_t elapsedTenths) {
 // a hostile recording gets there) truncates to INT32_MIN as the x86 conversion does, and the
 // product wraps instead of overflowing.
 int32_t bounceFall(float speed, int32_t countdown) {
-    int32_t whole = speed > -2147483648.0f && speed < 2147483648.0f ? static_cast<int32_t>(speed)
-                                                                    : INT32_MIN;
+    int32_t whole =
+        speed > -2147483648.0f && speed < 2147483648.0f ? static_cast<int32_t>(speed) : INT32_MIN;
     uint32_t product = static_cast<uint32_t>(whole) * static_cast<uint32_t>(32 - countdown);
     return static_cast<int32_t>(product) / 100;
 }
@@ -52,9 +52,12 @@ int32_t bounceFall(float speed, int32_t countdown) {
 int stepIntro() {
     int32_t red = 127, green = 239, blue = 250;
     int32_t d = 2 * static_cast<int32_t>(game.introFrame);
-    if (d < red) red = d;
-    if (d < green) green = d;
-    if (255 - d > blue) blue = 255 - d;
+    if (d < red)
+        red = d;
+    if (d < green)
+        green = d;
+    if (255 - d > blue)
+        blue = 255 - d;
     game.clearColour = (static_cast<uint32_t>(red) << 16) | (static_cast<uint32_t>(green) << 8) |
                        static_cast<uint32_t>(blue);
     game.sceneFade = static_cast<float>(game.introFrame) / 150.0f;
@@ -73,7 +76,8 @@ int stepFinish() {
     if (game.allTargetsPassed) {
         if (game.finishFrame == 70) {
             game.musicVolume -= 500;
-            if (!setVolume(game.musicVolume)) return 0;
+            if (!setVolume(game.musicVolume))
+                return 0;
         }
         uint32_t old = game.finishFrame;
         game.finishFrame += 1;
@@ -85,23 +89,31 @@ int stepFinish() {
     if (game.gameOver) {
         game.sceneFade -= 0.005f;
         int32_t drop = 0;
-        if (game.gameOverFrame == 50) drop = 1000;
-        if (game.gameOverFrame == 100) drop = 1000;
-        if (game.gameOverFrame == 150) drop = 2000;
+        if (game.gameOverFrame == 50)
+            drop = 1000;
+        if (game.gameOverFrame == 100)
+            drop = 1000;
+        if (game.gameOverFrame == 150)
+            drop = 2000;
         if (drop) {
             game.musicVolume -= drop;
-            if (!setVolume(game.musicVolume)) return 0;
+            if (!setVolume(game.musicVolume))
+                return 0;
         }
         if (game.gameOverFrame >= 200) {
-            if (game.cockpitView) toggleView();
+            if (game.cockpitView)
+                toggleView();
             game.sceneFade = 0;
             game.halted = 1;
             game.replaying = 0;
             game.gameOverFrame = 0;
-            if (!game.soundSystem || !game.soundSystem->stopAll()) return 0;
+            if (!game.soundSystem || !game.soundSystem->stopAll())
+                return 0;
             game.musicVolume = 1;
-            if (!setVolume(game.musicVolume)) return 0;
-            if (!game.soundSystem->playMusic(1)) return 0;
+            if (!setVolume(game.musicVolume))
+                return 0;
+            if (!game.soundSystem->playMusic(1))
+                return 0;
             return 1;
         }
         game.gameOverFrame += 1;
@@ -115,25 +127,29 @@ void toggleView() {
 }
 
 int stepFrame() {
-    if (!game.device) return 0;
+    if (!game.device)
+        return 0;
     GraphicsDevice& device = *game.device;
 
     if (game.introActive) {
         stepIntro();
     } else {
         if (game.halted) {
-            if (game.gameOver) drawResultScreen();
+            if (game.gameOver)
+                drawResultScreen();
             return 1;
         }
 
         if (!game.replaying) {
-            if (!readInput()) return 0;
+            if (!readInput())
+                return 0;
         } else if (!replayInput()) {
             game.halted = 1;
             game.replaying = 0;
         }
 
-        if (game.allTargetsPassed || game.gameOver) stepFinish();
+        if (game.allTargetsPassed || game.gameOver)
+            stepFinish();
 
         if (!game.bumping && !game.allTargetsPassed && !game.gameOver)
             game.clearColour = skyColour(game.elapsedTenths);
@@ -151,32 +167,38 @@ int stepFrame() {
     if (game.bumping) {
         game.groundLevel += static_cast<float>(bounceFall(game.speed, game.bumpCountdown));
         game.bumpCountdown -= 1;
-        if (game.cockpitView) device.setRenderState(RenderState::Ambient, 0xFF8888);
+        if (game.cockpitView)
+            device.setRenderState(RenderState::Ambient, 0xFF8888);
         if (game.bumpCountdown < 0) {
             game.bumping = 0;
             game.bumpCountdown = 64;
             game.bumpTumble = 0;
-            if (game.burstEffect) game.burstEffect->reset();
+            if (game.burstEffect)
+                game.burstEffect->reset();
         }
     } else {
         device.setRenderState(RenderState::Ambient, 0x404040);
     }
 
     device.beginScene();
-    if (!(game.bumping && game.cockpitView)) drawBackground(viewRoll * kDegToRad);
+    if (!(game.bumping && game.cockpitView))
+        drawBackground(viewRoll * kDegToRad);
     drawObstacles(true);
     device.setRenderState(RenderState::Ambient, 0x550000);
-    if (!game.cockpitView) drawPlayerPlane(1);
+    if (!game.cockpitView)
+        drawPlayerPlane(1);
     device.setRenderState(RenderState::Ambient, 0x404040);
     drawTargets(true);
-    if (game.bumping && game.burstEffect) game.burstEffect->draw(device, 1);
+    if (game.bumping && game.burstEffect)
+        game.burstEffect->draw(device, 1);
 
     game.turnRate -= game.turnDelta;
     game.speed -= game.speedDelta;
     if (!game.steering) {
         game.speedDelta = 0;
         game.turnDelta = 0;
-        if (game.turnRate != 0) game.turnRate = game.turnRate / 1.05f;
+        if (game.turnRate != 0)
+            game.turnRate = game.turnRate / 1.05f;
     }
 
     updateHud();
@@ -184,9 +206,10 @@ int stepFrame() {
     device.present();
 
     if (game.tempoDirty) {
-        bool ok = game.soundSystem &&
-                  game.soundSystem->setTempo(0.8f + (game.speed - 10.0f) * 0.01f);
-        if (!ok) return 0;
+        bool ok =
+            game.soundSystem && game.soundSystem->setTempo(0.8f + (game.speed - 10.0f) * 0.01f);
+        if (!ok)
+            return 0;
         game.tempoDirty = 0;
     }
     return 1;

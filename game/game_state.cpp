@@ -3,4 +3,6 @@
 
 GameState game;
 
-void resetGameState() { game = GameState{}; }
+void resetGameState() {
+    game = GameState{};
+}

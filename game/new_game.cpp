@@ -73,7 +73,8 @@ void newGame() {
         game.soundSystem->playMusic(0);
     }
 
-    if (game.sparkleEffect && game.device) game.sparkleEffect->init(*game.device);
+    if (game.sparkleEffect && game.device)
+        game.sparkleEffect->init(*game.device);
     resetResultScreen();
 
     game.clearColour = 0xFF7FEFFA;
@@ -91,8 +92,10 @@ void newGame() {
     game.bumpCountdown = 64;
     game.bumpTumble = 0;
 
-    if (game.burstEffect) game.burstEffect->reset();
-    if (game.digitDisplay) game.digitDisplay->clear();
+    if (game.burstEffect)
+        game.burstEffect->reset();
+    if (game.digitDisplay)
+        game.digitDisplay->clear();
 
     setViewForCurrentEye();
 

@@ -72,9 +72,9 @@ constexpr uint32_t kFvfXyz = 0x002;
 constexpr uint32_t kFvfNormal = 0x010;
 constexpr uint32_t kFvfDiffuse = 0x040;
 constexpr uint32_t kFvfTex1 = 0x100;
-constexpr uint32_t kFvfPositionNormal = kFvfXyz | kFvfNormal;                        // 0x012
-constexpr uint32_t kFvfPositionNormalTex = kFvfXyz | kFvfNormal | kFvfTex1;          // 0x112
-constexpr uint32_t kFvfPointSprite = kFvfXyz | kFvfDiffuse | kFvfTex1;               // 0x142
+constexpr uint32_t kFvfPositionNormal = kFvfXyz | kFvfNormal;                // 0x012
+constexpr uint32_t kFvfPositionNormalTex = kFvfXyz | kFvfNormal | kFvfTex1;  // 0x112
+constexpr uint32_t kFvfPointSprite = kFvfXyz | kFvfDiffuse | kFvfTex1;       // 0x142
 
 struct Colour4 {
     float r = 0, g = 0, b = 0, a = 0;
@@ -124,14 +124,14 @@ struct Image {
 };
 
 class Texture {
-public:
+  public:
     virtual ~Texture() = default;
     virtual uint32_t width() const = 0;
     virtual uint32_t height() const = 0;
 };
 
 class VertexBuffer {
-public:
+  public:
     virtual ~VertexBuffer() = default;
     virtual uint32_t size() const = 0;
     // Whole buffer; null when it cannot be locked.
@@ -143,12 +143,12 @@ public:
 struct MeshData {
     uint32_t fvf = kFvfPositionNormalTex;
     std::vector<MeshVertex> vertices;
-    std::vector<uint32_t> indices;  // three per triangle
+    std::vector<uint32_t> indices;      // three per triangle
     std::vector<uint32_t> faceSubsets;  // one per triangle; triangles sorted by subset
 };
 
 class Mesh {
-public:
+  public:
     virtual ~Mesh() = default;
     virtual const MeshData& data() const = 0;
     virtual uint32_t subsetCount() const = 0;
@@ -167,7 +167,7 @@ struct Rect {
 //   q = p * scaling;  q' = centre + R(-rotation) (q - centre);  screen = q' + translation,
 // where R(b) maps (x, y) to (x cos b - y sin b, x sin b + y cos b).
 class Sprite {
-public:
+  public:
     virtual ~Sprite() = default;
     virtual bool begin() = 0;
     virtual bool end() = 0;
@@ -181,7 +181,7 @@ public:
 };
 
 class GraphicsDevice {
-public:
+  public:
     virtual ~GraphicsDevice() = default;
 
     virtual bool setTransform(TransformState state, const Matrix& matrix) = 0;
@@ -220,7 +220,7 @@ struct PresentParameters {
 
 // The graphics system object from which the device is made.
 class GraphicsSystem {
-public:
+  public:
     virtual ~GraphicsSystem() = default;
     // False when the desktop mode cannot be read.
     virtual bool displayMode() = 0;

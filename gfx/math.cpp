@@ -7,21 +7,33 @@
 bool Matrix::operator==(const Matrix& other) const {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            if (m[r][c] != other.m[r][c]) return false;
+            if (m[r][c] != other.m[r][c])
+                return false;
     return true;
 }
 
-Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3 operator+(Vec3 a, Vec3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3 operator-(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3 operator*(Vec3 a, float s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+float dot(Vec3 a, Vec3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 Vec3 cross(Vec3 a, Vec3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-float length(Vec3 a) { return std::sqrt(dot(a, a)); }
+float length(Vec3 a) {
+    return std::sqrt(dot(a, a));
+}
 Vec3 normalize(Vec3 a) {
     float len = length(a);
-    if (len == 0.0f) return a;
+    if (len == 0.0f)
+        return a;
     return a * (1.0f / len);
 }
 
@@ -82,7 +94,9 @@ Matrix matrixMultiply(const Matrix& a, const Matrix& b) {
     return r;
 }
 
-Matrix operator*(const Matrix& a, const Matrix& b) { return matrixMultiply(a, b); }
+Matrix operator*(const Matrix& a, const Matrix& b) {
+    return matrixMultiply(a, b);
+}
 
 Matrix matrixLookAtRH(Vec3 eye, Vec3 at, Vec3 up) {
     Vec3 zaxis = normalize(eye - at);
@@ -135,14 +149,17 @@ bool matrixInverse(const Matrix& a, Matrix& out) {
     for (int col = 0; col < 4; ++col) {
         int pivot = col;
         for (int r = col + 1; r < 4; ++r)
-            if (std::fabs(w[r][col]) > std::fabs(w[pivot][col])) pivot = r;
-        if (std::fabs(w[pivot][col]) < 1e-12) return false;
+            if (std::fabs(w[r][col]) > std::fabs(w[pivot][col]))
+                pivot = r;
+        if (std::fabs(w[pivot][col]) < 1e-12)
+            return false;
         if (pivot != col)
             for (int j = 0; j < 8; ++j) std::swap(w[pivot][j], w[col][j]);
         double inv = 1.0 / w[col][col];
         for (int j = 0; j < 8; ++j) w[col][j] *= inv;
         for (int r = 0; r < 4; ++r) {
-            if (r == col) continue;
+            if (r == col)
+                continue;
             double f = w[r][col];
             for (int j = 0; j < 8; ++j) w[r][j] -= f * w[col][j];
         }

@@ -7,28 +7,28 @@
 namespace {
 
 class NullTexture : public Texture {
-public:
+  public:
     NullTexture(uint32_t w, uint32_t h) : w_(w), h_(h) {}
     uint32_t width() const override { return w_; }
     uint32_t height() const override { return h_; }
 
-private:
+  private:
     uint32_t w_, h_;
 };
 
 class NullBuffer : public VertexBuffer {
-public:
+  public:
     explicit NullBuffer(uint32_t bytes) : bytes_(bytes) {}
     uint32_t size() const override { return static_cast<uint32_t>(bytes_.size()); }
     void* lock() override { return bytes_.data(); }
     void unlock() override {}
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 
 class NullMesh : public Mesh {
-public:
+  public:
     explicit NullMesh(MeshData data) : data_(std::move(data)) {
         for (uint32_t s : data_.faceSubsets) subsets_ = std::max(subsets_, s + 1);
     }
@@ -36,23 +36,24 @@ public:
     uint32_t subsetCount() const override { return subsets_; }
     bool drawSubset(uint32_t) override { return true; }
 
-private:
+  private:
     MeshData data_;
     uint32_t subsets_ = 1;
 };
 
 class NullSprite : public Sprite {
-public:
+  public:
     bool begin() override { return true; }
     bool end() override { return true; }
-    bool draw(Texture*, const Rect*, const Vec2*, const Vec2*, float, const Vec2*, uint32_t) override {
+    bool draw(Texture*, const Rect*, const Vec2*, const Vec2*, float, const Vec2*,
+              uint32_t) override {
         return true;
     }
     bool drawTransform(Texture*, const Rect*, const Matrix&, uint32_t) override { return true; }
 };
 
 class NullDevice : public GraphicsDevice {
-public:
+  public:
     bool setTransform(TransformState, const Matrix&) override { return true; }
     bool setRenderState(RenderState, uint32_t) override { return true; }
     bool setMaterial(const Material&) override { return true; }
@@ -80,7 +81,9 @@ public:
 
 }  // namespace
 
-std::unique_ptr<GraphicsDevice> makeNullDevice() { return std::make_unique<NullDevice>(); }
+std::unique_ptr<GraphicsDevice> makeNullDevice() {
+    return std::make_unique<NullDevice>();
+}
 
 std::unique_ptr<GraphicsDevice> NullGraphicsSystem::createDevice(const PresentParameters&) {
     return makeNullDevice();

@@ -5,7 +5,7 @@
 #include "gfx/graphics_device.h"
 
 class NullGraphicsSystem : public GraphicsSystem {
-public:
+  public:
     bool displayMode() override { return true; }
     std::unique_ptr<GraphicsDevice> createDevice(const PresentParameters& params) override;
 };

@@ -314,9 +314,8 @@ bool jpegScansHaveTables(const uint8_t* data, size_t size, std::string& error) {
         }
         // The entropy-coded data runs to the next marker that is neither a stuffed 0xFF nor a
         // restart.
-        while (p + 1 < size &&
-               !(data[p] == 0xFF && data[p + 1] != 0x00 && data[p + 1] != 0xFF &&
-                 (data[p + 1] < 0xD0 || data[p + 1] > 0xD7))) {
+        while (p + 1 < size && !(data[p] == 0xFF && data[p + 1] != 0x00 && data[p + 1] != 0xFF &&
+                                 (data[p + 1] < 0xD0 || data[p + 1] > 0xD7))) {
             ++p;
         }
     }

@@ -46,14 +46,16 @@ Rect DigitDisplay::glyphRect(uint32_t d) {
 
 bool DigitDisplay::draw(GraphicsDevice& /*device*/, float atX, float atY, uint32_t newValue,
                         uint32_t newColour, float newScale) {
-    if (newValue > kLargestValue) return false;
+    if (newValue > kLargestValue)
+        return false;
     scale = newScale;
     value = newValue;
     colour = newColour;
     x = atX;
     y = atY;
     splitDigits();
-    if (!sprite || !texture) return false;
+    if (!sprite || !texture)
+        return false;
 
     const Vec2 scaling{scale, scale};
     const Vec2 centre{16, 16};

@@ -7,9 +7,10 @@
 #include "gfx/graphics_device.h"
 
 class DigitDisplay {
-public:
+  public:
     bool create(GraphicsDevice& device);
-    bool draw(GraphicsDevice& device, float x, float y, uint32_t value, uint32_t colour, float scale);
+    bool draw(GraphicsDevice& device, float x, float y, uint32_t value, uint32_t colour,
+              float scale);
     void clear() { value = 0; }
     void release();
     void splitDigits();

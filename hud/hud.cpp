@@ -19,9 +19,11 @@ constexpr float kFullPaleDistance = 9000.0f;
 }  // namespace
 
 bool createArrow() {
-    if (!game.device) return false;
+    if (!game.device)
+        return false;
     game.arrowSprite = game.device->createSprite();
-    if (!game.arrowSprite) return false;
+    if (!game.arrowSprite)
+        return false;
     game.arrowTexture = createTextureFromFile(*game.device, kArrowFile);
     if (!game.arrowTexture) {
         showMessage("矢印画の読み込みに失敗しました");
@@ -36,7 +38,8 @@ void releaseArrow() {
 }
 
 float bearingToTarget(int target) {
-    if (target < 0 || target >= TargetCount) return 0.0f;
+    if (target < 0 || target >= TargetCount)
+        return 0.0f;
     float h = game.heading * kDegToRad;
     const Vec3& p = game.targetPositions[target];
     // The position against the first and third columns of the heading's y rotation.
@@ -47,7 +50,8 @@ float bearingToTarget(int target) {
 
 bool drawArrow(float bearing, uint32_t colour) {
     Sprite* sprite = game.arrowSprite.get();
-    if (!sprite || !game.arrowTexture) return false;
+    if (!sprite || !game.arrowTexture)
+        return false;
     // Centred on its 64 x 64 picture, turned, laid back, then put at (288, 410) plus half its size.
     Matrix m = matrixTranslation(-32.0f, -32.0f, 0.0f) * matrixRotationZ(-bearing) *
                matrixRotationX(kArrowTilt) * matrixTranslation(320.0f, 442.0f, 32.0f);
@@ -58,14 +62,16 @@ bool drawArrow(float bearing, uint32_t colour) {
 }
 
 uint32_t arrowColour(int target) {
-    if (target < 0 || target >= TargetCount) return 0xFFFFFFFF;
+    if (target < 0 || target >= TargetCount)
+        return 0xFFFFFFFF;
     uint32_t base = game.targetColourArgb[target];
     // Sixteen steps from the target's colour to white, on the whole word at once.
     uint32_t step = (0xFFFFFFFFu - base) / 15;
     const Vec3& p = game.targetPositions[target];
     float d = std::sqrt(p.x * p.x + p.z * p.z);
     float f = d / kFullPaleDistance;
-    if (!(f < 1.0f)) f = 1.0f;
+    if (!(f < 1.0f))
+        f = 1.0f;
     uint32_t k = static_cast<uint32_t>(f * 15.0f);
     return base + step * k;
 }

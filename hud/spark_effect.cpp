@@ -14,8 +14,10 @@ constexpr float kSparkPointSize = 4.0f;
 
 uint32_t sparkColour(uint32_t age) {
     // The multiple of 4 wins over the multiple of 3 (age 12 is blue).
-    if (age % 4 == 0) return 0x000000FF;
-    if (age % 3 == 0) return 0x00FFFF00;
+    if (age % 4 == 0)
+        return 0x000000FF;
+    if (age % 3 == 0)
+        return 0x00FFFF00;
     return 0x00FF0000;
 }
 
@@ -72,12 +74,15 @@ void SparkEffect::reset() {
 }
 
 int SparkEffect::draw(GraphicsDevice& device, int advance) {
-    if (advance == 0) return 1;
+    if (advance == 0)
+        return 1;
     device.setTransform(TransformState::World, matrixTranslation(0.0f, 0.0f, 20.0f));
 
-    if (!vertexBuffer) return 1;
+    if (!vertexBuffer)
+        return 1;
     auto* vertices = static_cast<PointVertex*>(vertexBuffer->lock());
-    if (!vertices) return 1;
+    if (!vertices)
+        return 1;
     for (int i = 0; i < SparkCount; ++i) {
         positionX[i] += velocityX[i];
         positionZ[i] += velocityZ[i];

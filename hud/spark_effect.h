@@ -9,7 +9,7 @@
 constexpr int SparkCount = 75;
 
 class SparkEffect {
-public:
+  public:
     virtual ~SparkEffect() = default;
     int create(GraphicsDevice& device);
     void reset();

@@ -49,7 +49,8 @@ int SparkleEffect::init(GraphicsDevice& device) {
 uint32_t SparkleEffect::colourForAge(uint32_t a, int channel) {
     // Byte `channel` of the word: 0 blue, 1 green, 2 red, 3 alpha.
     const uint32_t shift = 8u * static_cast<uint32_t>(channel & 3);
-    if (a <= 62) return (0x00FFFFFFu - a * 0x00040404u) | (0xFFu << shift);
+    if (a <= 62)
+        return (0x00FFFFFFu - a * 0x00040404u) | (0xFFu << shift);
     // White fades to the channel, then the channel falls while blue rises. At age 127, the one
     // frame before rebirth, the ramps would leave a byte (-1 and 256): they are held to 0..255,
     // so the particle shows pure blue there.
@@ -60,11 +61,15 @@ uint32_t SparkleEffect::colourForAge(uint32_t a, int channel) {
 }
 
 int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int channel, int count) {
-    if (count <= 0) return 1;
-    if (count > SparkleCount) count = SparkleCount;
-    if (!vertexBuffer) return 1;
+    if (count <= 0)
+        return 1;
+    if (count > SparkleCount)
+        count = SparkleCount;
+    if (!vertexBuffer)
+        return 1;
     auto* vertices = static_cast<PointVertex*>(vertexBuffer->lock());
-    if (!vertices) return 1;
+    if (!vertices)
+        return 1;
 
     for (int i = 0; i < count; ++i) {
         positionX[i] += velocityX[i];

@@ -6,7 +6,7 @@
 constexpr int SparkleCount = 5000;
 
 class SparkleEffect : public SparkEffect {
-public:
+  public:
     int init(GraphicsDevice& device);
     int draw(GraphicsDevice& device, float x, float y, float z, int channel, int count);
     // The vertex colour of a particle of age a for the channel.

@@ -4,4 +4,6 @@
 
 #include <SDL.h>
 
-uint32_t SdlTickSource::now() { return static_cast<uint32_t>(SDL_GetTicks64()); }
+uint32_t SdlTickSource::now() {
+    return static_cast<uint32_t>(SDL_GetTicks64());
+}

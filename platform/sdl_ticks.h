@@ -4,6 +4,6 @@
 #include "app/window_services.h"
 
 class SdlTickSource : public TickSource {
-public:
+  public:
     uint32_t now() override;
 };

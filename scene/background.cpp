@@ -29,14 +29,17 @@ uint32_t backgroundColour(float fade) {
 }  // namespace
 
 bool createBackground() {
-    if (!game.device) return false;
+    if (!game.device)
+        return false;
     game.backgroundSprite = game.device->createSprite();
-    if (!game.backgroundSprite) return false;
+    if (!game.backgroundSprite)
+        return false;
     return loadBackground();
 }
 
 bool loadBackground() {
-    if (game.device) game.backgroundTexture = createTextureFromFile(*game.device, kBackgroundFile);
+    if (game.device)
+        game.backgroundTexture = createTextureFromFile(*game.device, kBackgroundFile);
     if (!game.backgroundTexture) {
         showMessage("背景画の読み込みに失敗しました");
         return false;
@@ -46,7 +49,8 @@ bool loadBackground() {
 
 bool drawBackground(float angle) {
     Sprite* sprite = game.backgroundSprite.get();
-    if (!sprite || !game.backgroundTexture) return false;
+    if (!sprite || !game.backgroundTexture)
+        return false;
     uint32_t colour = backgroundColour(game.sceneFade);
     sprite->begin();
     bool drawn = sprite->draw(game.backgroundTexture.get(), nullptr, nullptr, &kRotationCentre,

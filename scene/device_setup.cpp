@@ -15,8 +15,10 @@ constexpr float kFarPlane = 2700.0f;
 
 bool createDevice() {
     game.direct3d = game.graphicsPlatform;
-    if (!game.direct3d) return false;
-    if (!game.direct3d->displayMode()) return false;
+    if (!game.direct3d)
+        return false;
+    if (!game.direct3d->displayMode())
+        return false;
 
     PresentParameters params;
     params.backBufferWidth = 640;
@@ -34,12 +36,14 @@ bool createDevice() {
 void setViewForCurrentEye() {
     Vec3 eye = game.cockpitView ? game.cockpitEye : game.chaseEye;
     game.viewMatrix = matrixLookAtRH(eye, game.lookAtPoint, {0, 1, 0});
-    if (game.device) game.device->setTransform(TransformState::View, game.viewMatrix);
+    if (game.device)
+        game.device->setTransform(TransformState::View, game.viewMatrix);
 }
 
 bool setUpView() {
     ClientRect client;
-    if (game.mainWindow) client = game.mainWindow->clientRect();
+    if (game.mainWindow)
+        client = game.mainWindow->clientRect();
     GraphicsDevice& device = *game.device;
 
     game.viewMatrix = matrixLookAtRH(game.cockpitEye, game.lookAtPoint, {0, 1, 0});
@@ -89,7 +93,8 @@ bool applyMaterial(float r, float g, float b, float a, int kind) {
 bool updateLight(float angle) {
     Vec3 d{-1, -1, 1};
     d = transformNormal(d, matrixRotationY(game.heading * kDegToRad));
-    if (game.cockpitView == 1) d = transformNormal(d, matrixRotationZ(-angle * kDegToRad));
+    if (game.cockpitView == 1)
+        d = transformNormal(d, matrixRotationZ(-angle * kDegToRad));
 
     Light light;
     light.type = kLightDirectional;

@@ -15,8 +15,10 @@ constexpr float kHalfField = 3000.0f;
 
 // Moves one coordinate and wraps it back into -3000..3000; the edges themselves stay.
 float wrap(float v) {
-    if (v < -kHalfField) v = v + 6000.0f;
-    if (v > kHalfField) v = v - 6000.0f;
+    if (v < -kHalfField)
+        v = v + 6000.0f;
+    if (v > kHalfField)
+        v = v - 6000.0f;
     return v;
 }
 
@@ -26,11 +28,13 @@ bool createSceneMeshes() {
     GraphicsDevice& device = *game.device;
     for (int i = 0; i < ObstacleCount; ++i) {
         game.obstacleMeshes[i] = device.createMesh(createCylinderMesh(1.0f, 0.0f, 1.0f, 8, 2));
-        if (!game.obstacleMeshes[i]) return false;
+        if (!game.obstacleMeshes[i])
+            return false;
     }
     for (int i = 0; i < TargetCount; ++i) {
         game.targetMeshes[i] = device.createMesh(createSphereMesh(1.0f, 12, 12));
-        if (!game.targetMeshes[i]) return false;
+        if (!game.targetMeshes[i])
+            return false;
     }
     return true;
 }
@@ -41,10 +45,13 @@ void releaseSceneMeshes() {
 }
 
 bool touchesCone(float x, float /*y*/, float z, float radius, float height, float groundLevel) {
-    if (game.gameOver) return false;
-    if (groundLevel > 0) return true;
+    if (game.gameOver)
+        return false;
+    if (groundLevel > 0)
+        return true;
     float altitude = -groundLevel;
-    if (height <= altitude) return false;
+    if (height <= altitude)
+        return false;
     float r = (height - altitude) * radius / height;
     return x * x + z * z <= r * r;
 }
@@ -78,17 +85,21 @@ bool drawObstacles(bool moving) {
 
         const Rgb& c = game.obstacleColours[i];
         applyMaterial(c.r, c.g, c.b, game.sceneFade, 0);
-        if (game.obstacleMeshes[i]) game.obstacleMeshes[i]->drawSubset(0);
+        if (game.obstacleMeshes[i])
+            game.obstacleMeshes[i]->drawSubset(0);
 
         if (touchesCone(p.x, p.y, p.z, radius, height, game.groundLevel)) {
             game.bumping = 1;
-            if (game.soundSystem) game.soundSystem->playSound(0);
+            if (game.soundSystem)
+                game.soundSystem->playSound(0);
         }
     }
 
     if (game.bumping && game.cockpitView) {
-        if (moving) game.bumpTumble = game.bumpTumble + 10;
-        if (game.bumpTumble > 90) game.bumpTumble = 90;
+        if (moving)
+            game.bumpTumble = game.bumpTumble + 10;
+        if (game.bumpTumble > 90)
+            game.bumpTumble = 90;
     }
     return true;
 }

@@ -28,13 +28,15 @@ bool drawTargets(bool moving) {
                        matrixTranslation(p.x, game.groundLevel, p.z) * headingTurn;
         if (game.cockpitView == 1) {
             world = world * matrixRotationZ(game.bank * kDegToRad);
-            if (game.bumping) world = world * matrixRotationX(game.bumpTumble * kDegToRad);
+            if (game.bumping)
+                world = world * matrixRotationX(game.bumpTumble * kDegToRad);
         }
         device.setTransform(TransformState::World, world);
 
         const Colour4& c = game.targetColours[i];
         applyMaterial(c.r, c.g, c.b, c.a, 1);
-        if (game.targetMeshes[i]) game.targetMeshes[i]->drawSubset(0);
+        if (game.targetMeshes[i])
+            game.targetMeshes[i]->drawSubset(0);
 
         if (game.targetPassed[i] == 0 && game.bumping == 0 &&
             touchesCone(p.x, p.y, p.z, r, 5 * r, game.groundLevel)) {
@@ -42,11 +44,13 @@ bool drawTargets(bool moving) {
             game.passTimes[i] = game.elapsedTenths;
             if (game.passTimes[i] <= game.bestPassTimes[i]) {
                 game.lastPassRecord = 1;
-                if (game.soundSystem) game.soundSystem->playSound(1);
+                if (game.soundSystem)
+                    game.soundSystem->playSound(1);
                 game.bestPassTimes[i] = game.passTimes[i];
             } else {
                 game.lastPassRecord = 0;
-                if (game.soundSystem) game.soundSystem->playSound(2);
+                if (game.soundSystem)
+                    game.soundSystem->playSound(2);
             }
             game.allTargetsPassed = 1;
             for (int k = 0; k < TargetCount; ++k) {

@@ -11,7 +11,7 @@ packages=(
   fonts-dejavu-core fonts-ipafont-gothic zenity
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils libgl1-mesa-dri libegl1 libegl-mesa0 mesa-utils
-  sox clang libclang-rt-14-dev imagemagick
+  sox clang clang-format libclang-rt-14-dev imagemagick
 )
 
 missing=()

@@ -23,7 +23,8 @@ inline void makeTwoPartModel(PlaneModel& model, GraphicsDevice& device, float ra
     model.boundingRadius = radius;
 }
 
-inline void expectMatrixNear(const Matrix& actual, const Matrix& expected, float tolerance = 1e-5f) {
+inline void expectMatrixNear(const Matrix& actual, const Matrix& expected,
+                             float tolerance = 1e-5f) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_NEAR(actual.m[r][c], expected.m[r][c], tolerance) << "row " << r << " col " << c;
@@ -33,8 +34,10 @@ inline void expectMatrixNear(const Matrix& actual, const Matrix& expected, float
 inline Matrix worldAtDraw(const RecordingDevice& device) {
     Matrix world;
     for (const auto& c : device.calls) {
-        if (c.op == "SetTransform" && c.transform == TransformState::World) world = c.matrix;
-        if (c.op == "DrawSubset") break;
+        if (c.op == "SetTransform" && c.transform == TransformState::World)
+            world = c.matrix;
+        if (c.op == "DrawSubset")
+            break;
     }
     return world;
 }
@@ -43,8 +46,10 @@ inline Matrix worldAtDraw(const RecordingDevice& device) {
 inline uint32_t ambientAtDraw(const RecordingDevice& device) {
     uint32_t ambient = 0xDEADBEEF;
     for (const auto& c : device.calls) {
-        if (c.op == "SetRenderState" && c.state == RenderState::Ambient) ambient = c.value;
-        if (c.op == "DrawSubset") break;
+        if (c.op == "SetRenderState" && c.state == RenderState::Ambient)
+            ambient = c.value;
+        if (c.op == "DrawSubset")
+            break;
     }
     return ambient;
 }

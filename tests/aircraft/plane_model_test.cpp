@@ -93,14 +93,16 @@ std::string xFile(bool normals, bool textureCoords) {
     std::string text = "xof 0303txt 0032\n\nMesh plane {\n";
     text += kPositions;
     text += kMaterials;
-    if (normals) text += kNormals;
-    if (textureCoords) text += kTextureCoords;
+    if (normals)
+        text += kNormals;
+    if (textureCoords)
+        text += kTextureCoords;
     text += "}\n";
     return text;
 }
 
 class PlaneModelTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         std::filesystem::create_directories("models");

@@ -10,7 +10,7 @@ namespace {
 constexpr float kPi = 3.141592654f;
 
 class PlayerPlaneTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         makeTwoPartModel(model, *device, 2.5f);
@@ -62,8 +62,8 @@ TEST_F(PlayerPlaneTest, BumpTumblesUnderARedLightAndWrapsPast360) {
     game.bumping = 1;
     game.bumpTumble = 340;
     drawPlayerPlane(1);
-    Matrix base = matrixRotationY(kPi) * matrixRotationZ(0) * matrixScaling(2, 2, 2) *
-                  matrixRotationY(0);
+    Matrix base =
+        matrixRotationY(kPi) * matrixRotationZ(0) * matrixScaling(2, 2, 2) * matrixRotationY(0);
     expectMatrixNear(worldAtDraw(*device), base * matrixRotationX(340 * kDegToRad));
     EXPECT_EQ(ambientAtDraw(*device), 0x00F02020u);
     EXPECT_EQ(device->lastState(RenderState::Ambient), 0x00404040u);

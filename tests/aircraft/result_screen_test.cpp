@@ -12,7 +12,7 @@
 namespace {
 
 class ResultScreenTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         makeTwoPartModel(model, *device, 5.0f);
@@ -112,7 +112,8 @@ TEST_F(ResultScreenTest, PlaneGrowsToThreeThenRocksOnceEvery360Frames) {
         float s = scaleAtDraw();
         EXPECT_GT(s, previous);
         previous = s;
-        if (resultScreen.resultScaleReached) heldAt = frame;
+        if (resultScreen.resultScaleReached)
+            heldAt = frame;
         EXPECT_EQ(resultScreen.rockPhase, heldAt ? 1.0f : 0.0f);
     }
     // 1 + 0.02 x (frame - 1) reaches 3 near frame 101.

@@ -1,15 +1,16 @@
 // The main loop's pacing on a virtual clock: the strict 30 ms rule, the tick wrap, one event per
 // pass, nothing stepped before the controller choice.
+#include "app/main_loop.h"
+
 #include <gtest/gtest.h>
 
-#include "app/main_loop.h"
 #include "fakes/fake_platform.h"
 #include "game/game_state.h"
 
 namespace {
 
 class MainLoopTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetGameState();
         game.mainWindow = &window;

@@ -1,11 +1,12 @@
 // The start-up order, its failure exits with their messages, the status lines, and a message that
 // waits in the queue during loading.
+#include "app/startup.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "app/main_loop.h"
-#include "app/startup.h"
 #include "fakes/game_harness.h"
 #include "game/game_state.h"
 
@@ -17,7 +18,7 @@ class StartUpTest : public GameTest {};
 
 // Runs with the current folder moved to a copy of the media without one file.
 class WithoutMediaFile {
-public:
+  public:
     explicit WithoutMediaFile(const std::string& missing) : previous_(fs::current_path()) {
         dir_ = fs::temp_directory_path() / ("dravik-startup-" + std::to_string(::getpid()));
         fs::remove_all(dir_);
@@ -32,7 +33,7 @@ public:
         fs::remove_all(dir_);
     }
 
-private:
+  private:
     fs::path previous_, dir_;
 };
 

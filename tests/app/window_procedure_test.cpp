@@ -1,12 +1,13 @@
 // The key commands by phase, the controller choice, repaints, load and save through the dialogs,
 // and close.
+#include "app/window_procedure.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include "app/window_procedure.h"
 #include "controls/flight_recorder.h"
 #include "fakes/game_harness.h"
 #include "game/game_state.h"
@@ -14,7 +15,7 @@
 namespace {
 
 class WindowProcedureTest : public GameTest {
-protected:
+  protected:
     void key(int vk) { windowProcedure({EventType::KeyDown, vk, 0}); }
     std::string tempFile(const std::string& name) {
         auto p = std::filesystem::temp_directory_path() / ("dravik-wp-" + name);

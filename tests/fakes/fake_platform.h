@@ -11,21 +11,21 @@
 #include "fakes/recording_device.h"
 
 class VirtualClock {
-public:
+  public:
     uint32_t now = 0;
 };
 
 class FakeTicks : public TickSource {
-public:
+  public:
     explicit FakeTicks(VirtualClock& clock) : clock_(clock) {}
     uint32_t now() override { return clock_.now; }
 
-private:
+  private:
     VirtualClock& clock_;
 };
 
 class FakeWindow : public WindowServices {
-public:
+  public:
     struct Timed {
         uint32_t at;  // virtual time at which it arrives
         WindowEvent event;
@@ -75,17 +75,18 @@ public:
     ClientRect client;
     int destroyCount = 0, invalidateCount = 0;
 
-private:
+  private:
     bool answer(const FileDialog& dialog, std::string& path);
     VirtualClock& clock_;
 };
 
 class FakeGraphicsSystem : public GraphicsSystem {
-public:
+  public:
     bool displayMode() override { return !failDisplayMode; }
     std::unique_ptr<GraphicsDevice> createDevice(const PresentParameters& params) override {
         lastParams = params;
-        if (failCreate) return nullptr;
+        if (failCreate)
+            return nullptr;
         auto device = std::make_unique<RecordingDevice>();
         lastDevice = device.get();
         return device;

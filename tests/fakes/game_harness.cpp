@@ -8,7 +8,9 @@
 
 GameHarness::GameHarness() = default;
 
-GameHarness::~GameHarness() { shutDownIfRunning(); }
+GameHarness::~GameHarness() {
+    shutDownIfRunning();
+}
 
 void GameHarness::install() {
     shutDownIfRunning();
@@ -64,6 +66,7 @@ void GameHarness::finishIntro() {
 }
 
 void GameHarness::shutDownIfRunning() {
-    if (game.flightRecorder || game.soundSystem || game.device) shutDown();
+    if (game.flightRecorder || game.soundSystem || game.device)
+        shutDown();
     resetGameState();
 }

@@ -10,7 +10,7 @@
 #include "fakes/recording_device.h"
 
 class GameHarness {
-public:
+  public:
     GameHarness();
     ~GameHarness();
 
@@ -41,7 +41,7 @@ public:
 
 // A test fixture that owns a harness and resets the game around each test.
 class GameTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { harness.install(); }
     void TearDown() override { harness.shutDownIfRunning(); }
     GameHarness harness;

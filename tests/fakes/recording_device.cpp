@@ -13,17 +13,17 @@ std::string format(const char* fmt, auto... args) {
 }
 
 class RecordingTexture : public Texture {
-public:
+  public:
     RecordingTexture(uint32_t w, uint32_t h) : w_(w), h_(h) {}
     uint32_t width() const override { return w_; }
     uint32_t height() const override { return h_; }
 
-private:
+  private:
     uint32_t w_, h_;
 };
 
 class RecordingBuffer : public VertexBuffer {
-public:
+  public:
     RecordingBuffer(RecordingDevice& device, uint32_t bytes) : device_(device), bytes_(bytes, 0) {}
     uint32_t size() const override { return static_cast<uint32_t>(bytes_.size()); }
     void* lock() override {
@@ -43,14 +43,15 @@ public:
     }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-private:
+  private:
     RecordingDevice& device_;
     std::vector<uint8_t> bytes_;
 };
 
 class RecordingMesh : public Mesh {
-public:
-    RecordingMesh(RecordingDevice& device, MeshData data) : device_(device), data_(std::move(data)) {}
+  public:
+    RecordingMesh(RecordingDevice& device, MeshData data)
+        : device_(device), data_(std::move(data)) {}
     const MeshData& data() const override { return data_; }
     uint32_t subsetCount() const override {
         uint32_t n = 0;
@@ -67,13 +68,13 @@ public:
         return true;
     }
 
-private:
+  private:
     RecordingDevice& device_;
     MeshData data_;
 };
 
 class RecordingSprite : public Sprite {
-public:
+  public:
     explicit RecordingSprite(RecordingDevice& device) : device_(device) {}
     bool begin() override { return logSimple("SpriteBegin"); }
     bool end() override { return logSimple("SpriteEnd"); }
@@ -86,15 +87,18 @@ public:
             c.source = *source;
             c.hasSource = true;
         }
-        if (scaling) c.scaling = *scaling;
-        if (centre) c.centre = *centre;
-        if (translation) c.translation = *translation;
+        if (scaling)
+            c.scaling = *scaling;
+        if (centre)
+            c.centre = *centre;
+        if (translation)
+            c.translation = *translation;
         c.rotation = rotation;
         c.colour = colour;
-        c.text = format("SpriteDraw src=%d,%d,%d,%d scale=%g,%g centre=%g,%g rot=%g at=%g,%g colour=0x%08X",
-                        c.source.left, c.source.top, c.source.right, c.source.bottom, c.scaling.x,
-                        c.scaling.y, c.centre.x, c.centre.y, rotation, c.translation.x,
-                        c.translation.y, colour);
+        c.text = format(
+            "SpriteDraw src=%d,%d,%d,%d scale=%g,%g centre=%g,%g rot=%g at=%g,%g colour=0x%08X",
+            c.source.left, c.source.top, c.source.right, c.source.bottom, c.scaling.x, c.scaling.y,
+            c.centre.x, c.centre.y, rotation, c.translation.x, c.translation.y, colour);
         device_.log(c);
         return !failDraw;
     }
@@ -115,7 +119,7 @@ public:
     }
     bool failDraw = false;
 
-private:
+  private:
     bool logSimple(const char* op) {
         DeviceCall c;
         c.op = op;
@@ -132,13 +136,15 @@ private:
 std::vector<DeviceCall> RecordingDevice::callsOf(const std::string& op) const {
     std::vector<DeviceCall> out;
     for (const auto& c : calls)
-        if (c.op == op) out.push_back(c);
+        if (c.op == op)
+            out.push_back(c);
     return out;
 }
 
 uint32_t RecordingDevice::lastState(RenderState state, uint32_t fallback) const {
     for (auto it = calls.rbegin(); it != calls.rend(); ++it)
-        if (it->op == "SetRenderState" && it->state == state) return it->value;
+        if (it->op == "SetRenderState" && it->state == state)
+            return it->value;
     return fallback;
 }
 

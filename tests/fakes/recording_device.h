@@ -7,8 +7,8 @@
 #include "gfx/graphics_device.h"
 
 struct DeviceCall {
-    std::string op;      // "SetTransform", "SetRenderState", "DrawSubset", ...
-    std::string text;    // op and arguments, formatted
+    std::string op;    // "SetTransform", "SetRenderState", "DrawSubset", ...
+    std::string text;  // op and arguments, formatted
     TransformState transform = TransformState::World;
     Matrix matrix;
     RenderState state = RenderState::Count;
@@ -27,7 +27,7 @@ struct DeviceCall {
 };
 
 class RecordingDevice : public GraphicsDevice {
-public:
+  public:
     std::vector<DeviceCall> calls;
     bool failClear = false;
 

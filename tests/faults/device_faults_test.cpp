@@ -2,7 +2,6 @@
 // once, and the real game starts and shuts down), and no OpenGL 3.3 core context (a clear line on
 // stderr and a clean exit, from the runner and from the game).
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,10 +99,13 @@ RunResult runGameFor(const Scratch& s, std::vector<std::string> env, int seconds
             waitingForReady = false;
             deadline = now() + std::chrono::seconds(seconds);
         }
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (!ended) ::kill(pid, SIGTERM);
-    if (endedByItself) *endedByItself = ended;
+    if (!ended)
+        ::kill(pid, SIGTERM);
+    if (endedByItself)
+        *endedByItself = ended;
     return finishProgram(pid, errFile, 20);
 }
 
@@ -139,9 +141,8 @@ TEST(NoGl33Context, TheRunnerSaysSoAndEndsCleanly) {
         writeBytes(s.root() + "/fly.txt", "0 key up\n");
         RunOptions options;
         options.env = {setting, "LIBGL_ALWAYS_SOFTWARE=1"};
-        RunResult r = s.runner({"--script", s.root() + "/fly.txt", "--steps", "10", "--save",
-                                "flight.dvk"},
-                               options);
+        RunResult r = s.runner(
+            {"--script", s.root() + "/fly.txt", "--steps", "10", "--save", "flight.dvk"}, options);
         EXPECT_EQ(r.exitCode, 0) << describe(r);
         EXPECT_EQ(r.signal, 0) << describe(r);
         EXPECT_FALSE(sanitizerReported(r.err)) << r.err;
@@ -154,8 +155,8 @@ TEST(NoGl33Context, TheRunnerSaysSoAndEndsCleanly) {
 TEST(NoGl33Context, TheGameSaysSoAndEndsByItself) {
     Scratch s("game-old-gl");
     bool ended = false;
-    RunResult r = runGameFor(s, {kOldGl[0], "LIBGL_ALWAYS_SOFTWARE=1", "SDL_AUDIODRIVER=dummy"}, 15,
-                             &ended);
+    RunResult r =
+        runGameFor(s, {kOldGl[0], "LIBGL_ALWAYS_SOFTWARE=1", "SDL_AUDIODRIVER=dummy"}, 15, &ended);
     EXPECT_TRUE(ended) << "a failed start-up ends the game";
     EXPECT_EQ(r.exitCode, 0) << describe(r);
     EXPECT_EQ(r.signal, 0) << describe(r);

@@ -40,7 +40,8 @@ std::vector<std::string> sanitizerEnvironment() {
     dl_iterate_phdr(
         [](struct dl_phdr_info* info, size_t, void* out) {
             std::string name = info->dlpi_name ? info->dlpi_name : "";
-            if (name.find("libasan.so") == std::string::npos) return 0;
+            if (name.find("libasan.so") == std::string::npos)
+                return 0;
             *static_cast<std::string*>(out) = name;
             return 1;
         },
@@ -50,7 +51,8 @@ std::vector<std::string> sanitizerEnvironment() {
         std::string preload = runtime;
         for (const char* lib : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
                                 "/usr/lib/x86_64-linux-gnu/libEGL_mesa.so.0"})
-            if (fs::exists(lib)) preload += std::string(" ") + lib;
+            if (fs::exists(lib))
+                preload += std::string(" ") + lib;
         env.push_back("LD_PRELOAD=" + preload);
     }
     if (!std::getenv("LSAN_OPTIONS"))
@@ -81,8 +83,10 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
         std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
         for (const std::string& mine : extra)
-            if (mine.substr(0, mine.find('=')) == name) replaced = true;
-        if (!replaced) envStrings.push_back(entry);
+            if (mine.substr(0, mine.find('=')) == name)
+                replaced = true;
+        if (!replaced)
+            envStrings.push_back(entry);
     }
     envStrings.insert(envStrings.end(), extra.begin(), extra.end());
     std::vector<char*> envp;
@@ -92,8 +96,10 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
     int errFd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     if (errFd < 0 || nullFd < 0) {
-        if (errFd >= 0) ::close(errFd);
-        if (nullFd >= 0) ::close(nullFd);
+        if (errFd >= 0)
+            ::close(errFd);
+        if (nullFd >= 0)
+            ::close(nullFd);
         return -1;
     }
     pid_t pid = ::fork();
@@ -106,9 +112,11 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
             // Ignored, SIGXFSZ turns a write past the limit into an EFBIG error.
             ::signal(SIGXFSZ, SIG_IGN);
             struct rlimit limit = {options.fileSizeLimit, options.fileSizeLimit};
-            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(126);
         }
-        if (::chdir(folder.c_str()) != 0) ::_exit(126);
+        if (::chdir(folder.c_str()) != 0)
+            ::_exit(126);
         ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
@@ -119,13 +127,16 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
 
 RunResult finishProgram(pid_t pid, const std::string& errFile, int timeoutSeconds) {
     RunResult r;
-    if (pid < 0) return r;
+    if (pid < 0)
+        return r;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     int status = 0;
     for (;;) {
         pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) break;
-        if (done < 0 && errno != EINTR) return r;
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
+            return r;
         if (std::chrono::steady_clock::now() > deadline) {
             r.timedOut = true;
             ::kill(pid, SIGKILL);
@@ -134,8 +145,10 @@ RunResult finishProgram(pid_t pid, const std::string& errFile, int timeoutSecond
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    if (WIFEXITED(status))
+        r.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        r.signal = WTERMSIG(status);
     r.err = readBytes(errFile);
     return r;
 }
@@ -143,10 +156,10 @@ RunResult finishProgram(pid_t pid, const std::string& errFile, int timeoutSecond
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& folder, const RunOptions& options) {
     static std::atomic<unsigned> serial{0};
-    std::string errFile = (fs::temp_directory_path() /
-                           ("dravik-faults-" + std::to_string(::getpid()) + "-" +
-                            std::to_string(serial++) + ".err"))
-                              .string();
+    std::string errFile =
+        (fs::temp_directory_path() /
+         ("dravik-faults-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".err"))
+            .string();
     RunResult r = finishProgram(startProgram(program, args, folder, errFile, options), errFile,
                                 options.timeoutSeconds);
     ::unlink(errFile.c_str());
@@ -156,7 +169,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 Scratch::Scratch(const std::string& name) {
     static unsigned serial = 0;
     root_ = (fs::temp_directory_path() / ("dravik-faults-" + std::to_string(::getpid()) + "-" +
-                                         name + "-" + std::to_string(serial++)))
+                                          name + "-" + std::to_string(serial++)))
                 .string();
     game_ = root_ + "/game";
     std::error_code ec;
@@ -232,7 +245,8 @@ std::vector<std::string> lines(const std::string& text) {
 std::vector<std::string> playerMessages(const std::string& err) {
     std::vector<std::string> out;
     for (const std::string& line : lines(err))
-        if (line.rfind("Dravik: ", 0) == 0) out.push_back(line.substr(8));
+        if (line.rfind("Dravik: ", 0) == 0)
+            out.push_back(line.substr(8));
     return out;
 }
 
@@ -244,7 +258,8 @@ bool sanitizerReported(const std::string& err) {
 
 std::string field(const std::string& line, const std::string& key) {
     size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos) return "";
+    if (at == std::string::npos)
+        return "";
     at += key.size() + 3;
     size_t end = line.find_first_of(",}", at);
     return line.substr(at, end - at);

@@ -13,10 +13,10 @@ const std::string& runnerPath();  // the build's dravik-headless
 const std::string& gamePath();    // the build's dravik
 
 struct RunResult {
-    int exitCode = -1;   // -1 unless the child exited normally
-    int signal = 0;      // the signal that ended it, 0 if none
+    int exitCode = -1;  // -1 unless the child exited normally
+    int signal = 0;     // the signal that ended it, 0 if none
     bool timedOut = false;
-    std::string err;     // everything it wrote to stderr
+    std::string err;  // everything it wrote to stderr
 };
 
 struct RunOptions {

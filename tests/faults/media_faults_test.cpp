@@ -54,8 +54,12 @@ struct MediaFile {
     const char* message;  // empty: the game starts anyway
 };
 
-void PrintTo(Damage d, std::ostream* os) { *os << damageName(d); }
-void PrintTo(const MediaFile& f, std::ostream* os) { *os << f.name; }
+void PrintTo(Damage d, std::ostream* os) {
+    *os << damageName(d);
+}
+void PrintTo(const MediaFile& f, std::ostream* os) {
+    *os << f.name;
+}
 
 // In the order start-up loads them.
 const MediaFile kMedia[] = {
@@ -78,10 +82,11 @@ const char* kFlyScript = "0 key up\n5 key-down left\n15 key-up left\n";
 
 std::vector<std::string> flyArgs(const Scratch& s, bool gl) {
     writeBytes(s.root() + "/fly.txt", kFlyScript);
-    std::vector<std::string> args = {"--script", s.root() + "/fly.txt", "--steps", "20",
-                                     "--state-log", s.root() + "/state.jsonl", "--save",
-                                     "flight.dvk"};
-    if (!gl) args.insert(args.begin(), "--no-gl");
+    std::vector<std::string> args = {"--script", s.root() + "/fly.txt", "--steps",
+                                     "20",       "--state-log",         s.root() + "/state.jsonl",
+                                     "--save",   "flight.dvk"};
+    if (!gl)
+        args.insert(args.begin(), "--no-gl");
     return args;
 }
 
@@ -95,8 +100,7 @@ void expectFailedStartUp(const Scratch& s, const RunResult& r, const std::string
     EXPECT_EQ(readBytes(s.root() + "/state.jsonl"), "");
     std::set<std::string> files = filesUnder(s.game());
     EXPECT_EQ(files.count("flight.dvk"), 0u);
-    for (const std::string& f : files)
-        EXPECT_TRUE(f.rfind("media", 0) == 0) << "written: " << f;
+    for (const std::string& f : files) EXPECT_TRUE(f.rfind("media", 0) == 0) << "written: " << f;
 }
 
 // A start-up that went through: no message, the 20 steps flown and the recording saved.
@@ -123,17 +127,17 @@ TEST_P(DamagedMedia, StartUpStopsWithTheFilesMessageOrGoesOnWithoutTheSkin) {
         expectFlight(s, r);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryFile, DamagedMedia,
-    ::testing::Combine(::testing::ValuesIn(kMedia),
-                       ::testing::Values(Damage::Missing, Damage::Empty, Damage::Half,
-                                         Damage::Garbage)),
-    [](const auto& info) {
-        std::string name = std::get<0>(info.param).name;
-        for (char& c : name)
-            if (c == '.') c = '_';
-        return name + "_" + damageName(std::get<1>(info.param));
-    });
+INSTANTIATE_TEST_SUITE_P(EveryFile, DamagedMedia,
+                         ::testing::Combine(::testing::ValuesIn(kMedia),
+                                            ::testing::Values(Damage::Missing, Damage::Empty,
+                                                              Damage::Half, Damage::Garbage)),
+                         [](const auto& info) {
+                             std::string name = std::get<0>(info.param).name;
+                             for (char& c : name)
+                                 if (c == '.')
+                                     c = '_';
+                             return name + "_" + damageName(std::get<1>(info.param));
+                         });
 
 // The images and the model go through the GL device's own texture and mesh uploads, and a failure
 // after the GL context exists must still end cleanly.
@@ -232,7 +236,8 @@ TEST(DamageThatStillParses, FilesOfTheOtherKindInASlot) {
     }
     {
         Scratch s("swap-texture");
-        fs::copy_file(s.media("BG.dds"), s.media("digit.dds"), fs::copy_options::overwrite_existing);
+        fs::copy_file(s.media("BG.dds"), s.media("digit.dds"),
+                      fs::copy_options::overwrite_existing);
         expectFlight(s, s.runner(flyArgs(s, false)));
     }
 }

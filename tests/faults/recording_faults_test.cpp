@@ -2,9 +2,8 @@
 // another process given to the replay, and saves into a full disk, a read-only folder and over a
 // file in use. A failed load leaves the recorder's empty recording to replay; a failed save leaves
 // the old file as it was and no temporary file behind.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -27,7 +26,8 @@ namespace {
 
 const char* const kLoadFailed = "記録ファイルの読み込みに失敗しました";
 const char* const kSaveFailed = "記録ファイルの保存に失敗しました";
-const std::string kKeptRecording = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/keyboard_flight.dvk";
+const std::string kKeptRecording =
+    std::string(DRAVIK_SOURCE_DIR) + "/tests/data/keyboard_flight.dvk";
 
 struct Replay {
     RunResult run;
@@ -141,14 +141,16 @@ class LockHolder {
   public:
     explicit LockHolder(const std::string& path) {
         int ready[2], release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+            return;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::close(ready[0]);
             ::close(release[1]);
             int fd = ::open(path.c_str(), O_RDWR);
             char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
-            if (::write(ready[1], &ok, 1) != 1) ::_exit(1);
+            if (::write(ready[1], &ok, 1) != 1)
+                ::_exit(1);
             char c;
             while (::read(release[0], &c, 1) > 0) {
             }
@@ -164,9 +166,11 @@ class LockHolder {
     ~LockHolder() { release(); }
     bool locked() const { return locked_; }
     void release() {
-        if (release_ >= 0) ::close(release_);
+        if (release_ >= 0)
+            ::close(release_);
         release_ = -1;
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+        if (pid_ > 0)
+            ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
@@ -194,15 +198,17 @@ TEST(RecordingInUse, AFileLockedByAnotherProcessFailsToLoadUntilItIsReleased) {
 // A short live flight that saves to `target` at its end.
 RunResult flyAndSave(const Scratch& s, const std::string& target, const RunOptions& options = {}) {
     writeBytes(s.root() + "/fly.txt", "0 key up\n160 key-down right\n200 key-up right\n");
-    return s.runner({"--no-gl", "--script", s.root() + "/fly.txt", "--steps", "220", "--save", target},
-                    options);
+    return s.runner(
+        {"--no-gl", "--script", s.root() + "/fly.txt", "--steps", "220", "--save", target},
+        options);
 }
 
 void expectFailedSave(const RunResult& r, const std::string& folder,
                       const std::set<std::string>& before) {
     expectClean(r);
     EXPECT_EQ(playerMessages(r.err), std::vector<std::string>{kSaveFailed}) << r.err;
-    EXPECT_EQ(filesUnder(folder), before) << "a file appeared or went away (a temporary file left?)";
+    EXPECT_EQ(filesUnder(folder), before)
+        << "a file appeared or went away (a temporary file left?)";
 }
 
 TEST(SaveFault, OverAFileInUseTheOldFileStays) {
@@ -248,7 +254,8 @@ TEST(SaveFault, AWriteCutOffByTheFileSizeLimitLeavesTheOldFile) {
 // For a user other than root a folder without write permission is read-only; root needs the
 // read-only mount below.
 TEST(SaveFault, AFolderWithoutWritePermissionLeavesTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder; see SmallDisk";
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into any folder; see SmallDisk";
     Scratch s("no-write");
     std::string folder = s.root() + "/out";
     fs::create_directories(folder);
@@ -281,7 +288,8 @@ class SmallDisk : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string why;
-        if (!ownMountNamespace(why)) GTEST_SKIP() << "cannot mount a tmpfs here (" << why << ")";
+        if (!ownMountNamespace(why))
+            GTEST_SKIP() << "cannot mount a tmpfs here (" << why << ")";
         fs::create_directories(disk);
         if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=512k,mode=0777") != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
@@ -291,7 +299,8 @@ class SmallDisk : public ::testing::Test {
         old = readBytes(target);
     }
     void TearDown() override {
-        if (mounted) ::umount2(disk.c_str(), MNT_DETACH);
+        if (mounted)
+            ::umount2(disk.c_str(), MNT_DETACH);
     }
 
     Scratch s{"disk"};

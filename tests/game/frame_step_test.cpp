@@ -1,19 +1,20 @@
 // Whole sequences of frame steps on the fakes: the intro, a bump, the finish and game-over
 // sequence, the sky colour, and the steps that are cut short.
+#include "game/frame_step.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "fakes/game_harness.h"
-#include "game/frame_step.h"
 #include "game/game_state.h"
 #include "hud/spark_effect.h"
 
 namespace {
 
 class FrameStepTest : public GameTest {
-protected:
+  protected:
     // Every cone but the ones a test places is too low to touch.
     void flattenField() {
         for (int i = 0; i < ObstacleCount; ++i) game.obstacleHeights[i] = 10;
@@ -74,8 +75,8 @@ TEST_F(FrameStepTest, BumpFallsAndRisesBackExactly) {
     }
     EXPECT_EQ(steps, 65);
     EXPECT_EQ(ground[0], -63.0f);
-    EXPECT_EQ(ground[31], -99.0f);   // the turning point: 39 below the start
-    EXPECT_EQ(ground[32], -99.0f);   // multiplier 0
+    EXPECT_EQ(ground[31], -99.0f);  // the turning point: 39 below the start
+    EXPECT_EQ(ground[32], -99.0f);  // multiplier 0
     EXPECT_EQ(ground.back(), -60.0f);
     EXPECT_EQ(game.bumpCountdown, 64);
     EXPECT_EQ(game.bumpTumble, 0.0f);
@@ -113,7 +114,8 @@ TEST_F(FrameStepTest, FinishAndGameOverVolumeSequence) {
     while (!game.halted && steps < 400) {
         harness.step();
         ++steps;
-        if (game.sceneFade < 0) ++framesBelowZero;
+        if (game.sceneFade < 0)
+            ++framesBelowZero;
         belowZeroDrawn = belowZeroDrawn || game.sceneFade < 0;
     }
     EXPECT_EQ(steps, 122 + 200);

@@ -1,15 +1,16 @@
 // The random generator and the world a new game builds.
+#include "game/new_game.h"
+
 #include <gtest/gtest.h>
 
 #include "fakes/recording_device.h"
 #include "game/game_state.h"
-#include "game/new_game.h"
 #include "game/random.h"
 
 namespace {
 
 class NewGameTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetGameState();
         auto device = std::make_unique<RecordingDevice>();

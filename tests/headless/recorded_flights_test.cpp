@@ -19,7 +19,8 @@ const std::string kRunner = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
 const std::string kData = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/";
 
 std::string scratch(const std::string& name) {
-    return (fs::temp_directory_path() / ("dravik-flight-" + std::to_string(::getpid()) + "-" + name))
+    return (fs::temp_directory_path() /
+            ("dravik-flight-" + std::to_string(::getpid()) + "-" + name))
         .string();
 }
 
@@ -46,7 +47,8 @@ std::string bytes(const std::string& path) {
 // The value of one key in a state-log line (numbers and flags only).
 std::string field(const std::string& line, const std::string& key) {
     size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos) return "";
+    if (at == std::string::npos)
+        return "";
     at += key.size() + 3;
     size_t end = line.find_first_of(",}", at);
     return line.substr(at, end - at);
@@ -58,7 +60,8 @@ std::string field(const std::string& line, const std::string& key) {
 std::string comparable(std::string line) {
     for (const char* key : {"\"replaying\":", "\"halted\":"}) {
         size_t at = line.find(key);
-        if (at == std::string::npos) continue;
+        if (at == std::string::npos)
+            continue;
         size_t end = line.find(',', at);
         line.erase(at, end - at + 1);
     }
@@ -71,7 +74,9 @@ TEST_P(RecordedFlight, LiveFlightSavesTheKeptRecordingAndItsReplayMatchesEverySt
     std::string name = GetParam();
     std::string live = scratch(name + "-live.jsonl"), replay = scratch(name + "-replay.jsonl");
     std::string saved = scratch(name + ".dvk");
-    ASSERT_EQ(run("--no-gl --script " + kData + name + ".txt --state-log " + live + " --save " + saved), 0);
+    ASSERT_EQ(
+        run("--no-gl --script " + kData + name + ".txt --state-log " + live + " --save " + saved),
+        0);
     // The live flight is deterministic: it saves the very recording kept in the repository.
     ASSERT_EQ(bytes(saved), bytes(kData + name + ".dvk"));
 
@@ -82,7 +87,8 @@ TEST_P(RecordedFlight, LiveFlightSavesTheKeptRecordingAndItsReplayMatchesEverySt
     int bumps = 0;
     for (size_t i = 0; i < b.size(); ++i) {
         ASSERT_EQ(comparable(a[i]), comparable(b[i])) << "step " << i + 1;
-        if (i > 0 && field(b[i], "bumping") == "1" && field(b[i - 1], "bumping") == "0") ++bumps;
+        if (i > 0 && field(b[i], "bumping") == "1" && field(b[i - 1], "bumping") == "0")
+            ++bumps;
     }
     // The flight bumps cones, passes all four targets and reaches the result screen.
     EXPECT_GT(bumps, 5);
@@ -97,7 +103,8 @@ TEST_P(RecordedFlight, ReplaysIdenticallyWithAndWithoutGl) {
     std::string gl = scratch(name + "-gl.jsonl"), nogl = scratch(name + "-nogl.jsonl");
     std::string shot = scratch(name + "-shot.png");
     ASSERT_EQ(run("--no-gl --replay " + kData + name + ".dvk --state-log " + nogl), 0);
-    ASSERT_EQ(run("--replay " + kData + name + ".dvk --state-log " + gl + " --shot 1000:" + shot), 0);
+    ASSERT_EQ(run("--replay " + kData + name + ".dvk --state-log " + gl + " --shot 1000:" + shot),
+              0);
     EXPECT_EQ(bytes(gl), bytes(nogl));
     EXPECT_GT(fs::file_size(shot), 10000u);
     for (const std::string& f : {gl, nogl, shot}) fs::remove(f);
@@ -122,13 +129,16 @@ TEST(HeadlessRunner, CrossesTheTickCounterWrapWithTheRightGameTime) {
     std::string log = scratch("wrap.jsonl");
     std::string script = scratch("wrap.txt");
     std::ofstream(script) << "0 key up\n";
-    ASSERT_EQ(run("--no-gl --script " + script + " --steps 400 --start-tick 4294960000 --state-log " + log), 0);
+    ASSERT_EQ(run("--no-gl --script " + script +
+                  " --steps 400 --start-tick 4294960000 --state-log " + log),
+              0);
     std::vector<std::string> l = lines(log);
     ASSERT_EQ(l.size(), 400u);
     // The first step comes at once (the last step tick starts at 0), then one every 31 ms,
     // wrapping past 2^32 on the way.
     EXPECT_EQ(field(l[0], "nowTick"), "4294960000");
-    EXPECT_EQ(field(l.back(), "nowTick"), std::to_string((4294960000ull + 399 * 31) % 4294967296ull));
+    EXPECT_EQ(field(l.back(), "nowTick"),
+              std::to_string((4294960000ull + 399 * 31) % 4294967296ull));
     EXPECT_EQ(field(l.back(), "gameStartTick"), "4294960000");
     EXPECT_EQ(field(l.back(), "elapsedTenths"), std::to_string(399 * 31 / 100));
     for (size_t i = 1; i < l.size(); ++i)

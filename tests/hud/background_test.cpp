@@ -8,11 +8,12 @@
 namespace {
 
 class BackgroundTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         game.backgroundSprite = device->createSprite();
-        game.backgroundTexture = device->createTexture(Image{1024, 1024, PixelFormat::Argb8888, {}});
+        game.backgroundTexture =
+            device->createTexture(Image{1024, 1024, PixelFormat::Argb8888, {}});
         game.sceneFade = 1.0f;
         device->reset();
     }

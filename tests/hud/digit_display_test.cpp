@@ -8,7 +8,7 @@
 namespace {
 
 class DigitDisplayTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         digits.texture = device->createTexture(Image{32, 512, PixelFormat::Argb8888, {}});
@@ -101,7 +101,7 @@ TEST_F(DigitDisplayTest, SixDigitValuesAreRefusedAndLeaveTheLastDrawStanding) {
 
 // A sprite whose draws start failing after a number of successes.
 class FailingSprite : public Sprite {
-public:
+  public:
     explicit FailingSprite(int successes) : successes_(successes) {}
     int drawn = 0;
     bool begin() override { return true; }
@@ -113,7 +113,7 @@ public:
     }
     bool drawTransform(Texture*, const Rect*, const Matrix&, uint32_t) override { return false; }
 
-private:
+  private:
     int successes_;
 };
 

@@ -14,7 +14,7 @@ namespace {
 constexpr float kPi = std::numbers::pi_v<float>;
 
 class HudTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         game.arrowSprite = device->createSprite();
@@ -160,7 +160,7 @@ TEST_F(HudTest, RecordPassShowsTheLargeRedTime) {
 TEST_F(HudTest, IntroFinishAndGameOverFreezeTheClockAndHideTheArrow) {
     game.elapsedTenths = 777;
     game.nowTick = 999999;
-    for (int32_t GameState::* flag :
+    for (int32_t GameState::*flag :
          {&GameState::introActive, &GameState::allTargetsPassed, &GameState::gameOver}) {
         game.introActive = game.allTargetsPassed = game.gameOver = 0;
         game.*flag = 1;

@@ -19,7 +19,7 @@
 
 // Keeps every message box; the rest of the window does nothing.
 class MessageWindow : public WindowServices {
-public:
+  public:
     std::vector<std::string> messages;
     std::vector<std::string> captions;
 
@@ -39,12 +39,13 @@ public:
 
 // Makes a fresh directory the current one for the life of the object, with a media/ folder in it.
 class ScratchDirectory {
-public:
+  public:
     ScratchDirectory() : previous_(std::filesystem::current_path()) {
         std::string pattern = (std::filesystem::temp_directory_path() / "dravik-picture-XXXXXX");
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
-        if (mkdtemp(name.data())) path_ = name.data();
+        if (mkdtemp(name.data()))
+            path_ = name.data();
         std::filesystem::create_directories(path_ / "media");
         std::filesystem::current_path(path_);
     }
@@ -55,7 +56,7 @@ public:
     }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path previous_;
     std::filesystem::path path_;
 };
@@ -65,19 +66,19 @@ inline void writeDds(const std::filesystem::path& path, uint32_t width, uint32_t
                      uint32_t argb) {
     uint32_t header[32] = {};
     std::memcpy(&header[0], "DDS ", 4);
-    header[1] = 124;                     // header size
+    header[1] = 124;                             // header size
     header[2] = 0x1 | 0x2 | 0x4 | 0x8 | 0x1000;  // caps, height, width, pitch, pixel format
     header[3] = height;
     header[4] = width;
-    header[5] = width * 4;               // pitch
-    header[19] = 32;                     // pixel format size
-    header[20] = 0x40 | 0x1;             // RGB with alpha
-    header[22] = 32;                     // bits per pixel
+    header[5] = width * 4;    // pitch
+    header[19] = 32;          // pixel format size
+    header[20] = 0x40 | 0x1;  // RGB with alpha
+    header[22] = 32;          // bits per pixel
     header[23] = 0x00FF0000;
     header[24] = 0x0000FF00;
     header[25] = 0x000000FF;
     header[26] = 0xFF000000;
-    header[27] = 0x1000;                 // texture
+    header[27] = 0x1000;  // texture
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(header), sizeof header);
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, argb);
@@ -87,7 +88,7 @@ inline void writeDds(const std::filesystem::path& path, uint32_t width, uint32_t
 
 // A game at its program-load values drawing on a recording device, with the message window.
 class PictureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetGameState();
         auto recording = std::make_unique<RecordingDevice>();
@@ -103,14 +104,14 @@ protected:
 
 // The game's generator, written out once more so that tests check the order of the draws.
 class ReferenceRandom {
-public:
+  public:
     explicit ReferenceRandom(uint32_t seed) : state_(seed) {}
     int32_t next() {
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int32_t>((state_ >> 16) & 0x7FFF);
     }
 
-private:
+  private:
     uint32_t state_;
 };
 

@@ -10,7 +10,7 @@
 namespace {
 
 class SparkEffectTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         sparks = std::make_unique<SparkEffect>();

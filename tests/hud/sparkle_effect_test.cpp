@@ -10,7 +10,7 @@
 namespace {
 
 class SparkleEffectTest : public PictureTest {
-protected:
+  protected:
     void SetUp() override {
         PictureTest::SetUp();
         sparkles = std::make_unique<SparkleEffect>();

@@ -29,8 +29,8 @@ bool loadPicture(const Bytes& bytes, Image& image, std::string& error) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                        ("dravik-regression-" + std::to_string(::getpid()) + ".img");
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    const bool written = file != nullptr &&
-                         std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool written =
+        file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (file != nullptr)
         std::fclose(file);
     if (!written) {

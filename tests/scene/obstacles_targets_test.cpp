@@ -13,7 +13,7 @@
 namespace {
 
 class SceneTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetGameState();
         auto device = std::make_unique<RecordingDevice>();
@@ -39,7 +39,8 @@ protected:
     std::vector<Matrix> worlds() const {
         std::vector<Matrix> out;
         for (const auto& c : recorder->callsOf("SetTransform"))
-            if (c.transform == TransformState::World) out.push_back(c.matrix);
+            if (c.transform == TransformState::World)
+                out.push_back(c.matrix);
         return out;
     }
 
@@ -87,7 +88,7 @@ TEST_F(SceneTest, TouchesConeAtAltitude) {
     EXPECT_TRUE(touchesCone(60, 0, 0, 100, 150, -60));
     EXPECT_TRUE(touchesCone(36, 0, 48, 100, 150, -60));
     EXPECT_FALSE(touchesCone(60.01f, 0, 0, 100, 150, -60));
-    EXPECT_FALSE(touchesCone(0, 0, 0, 100, 60, -60));  // apex level with the plane
+    EXPECT_FALSE(touchesCone(0, 0, 0, 100, 60, -60));      // apex level with the plane
     EXPECT_TRUE(touchesCone(5000, 0, 5000, 1, 10, 0.5f));  // under the ground
     game.gameOver = 1;
     EXPECT_FALSE(touchesCone(0, 0, 0, 100, 150, -60));
@@ -114,7 +115,8 @@ TEST_F(SceneTest, ObstacleWorldMatrixIsTheProductInOrder) {
                                   matrixRotationY(33 * kDegToRad);
                 if (cockpit) {
                     expected = expected * matrixRotationZ(12 * kDegToRad);
-                    if (bump) expected = expected * matrixRotationX(40 * kDegToRad);
+                    if (bump)
+                        expected = expected * matrixRotationX(40 * kDegToRad);
                 }
                 expectMatrixNear(w[i], expected);
             }

@@ -36,7 +36,8 @@ int chooseTarget() {
     int best = -1;
     float bestDistance = 0;
     for (int i = 0; i < TargetCount; ++i) {
-        if (game.targetPassed[i]) continue;
+        if (game.targetPassed[i])
+            continue;
         const Vec3& p = game.targetPositions[i];
         float d = std::sqrt(p.x * p.x + p.z * p.z);
         if (best < 0 || d < bestDistance) {
@@ -58,18 +59,21 @@ void fly(HeadlessRunner& runner, Pilot& pilot, uint64_t step) {
 
     if (step == 0) {
         event(pilot.mouse ? "mouse-down left" : "key up");
-        if (pilot.mouse) event("mouse-up left");
+        if (pilot.mouse)
+            event("mouse-up left");
         return;
     }
     if (game.halted && game.gameOver) {
-        if (!pilot.finishedAt) pilot.finishedAt = step;
+        if (!pilot.finishedAt)
+            pilot.finishedAt = step;
         if (step > pilot.finishedAt + 60) {
             pilot.say(step, "close");
             runner.close();
         }
         return;
     }
-    if (game.introActive) return;
+    if (game.introActive)
+        return;
 
     int target = chooseTarget();
     bool wantLeft = false, wantRight = false, wantFaster = false;
@@ -85,8 +89,10 @@ void fly(HeadlessRunner& runner, Pilot& pilot, uint64_t step) {
         float distance = std::sqrt(p.x * p.x + p.z * p.z);
         float tolerance = distance < 1500 ? 0.3f : 1.0f;
         if (pilot.mouse) {
-            if (std::fabs(error) > tolerance) dx = std::clamp(static_cast<int>(error * 3), -40, 40);
-            if (dx > -3 && dx < 3) dx = 0;
+            if (std::fabs(error) > tolerance)
+                dx = std::clamp(static_cast<int>(error * 3), -40, 40);
+            if (dx > -3 && dx < 3)
+                dx = 0;
         } else {
             wantLeft = error < -tolerance;
             wantRight = error > tolerance;
@@ -103,7 +109,8 @@ void fly(HeadlessRunner& runner, Pilot& pilot, uint64_t step) {
             event("mouse-up left");
             pilot.left = false;
         }
-        if (steer) event("move " + std::to_string(dx) + " 0");
+        if (steer)
+            event("move " + std::to_string(dx) + " 0");
         if (wantFaster && !pilot.right) {
             event("mouse-down right");
             pilot.right = true;
@@ -111,7 +118,8 @@ void fly(HeadlessRunner& runner, Pilot& pilot, uint64_t step) {
             event("mouse-up right");
             pilot.right = false;
         }
-        if (wantFaster) event("move 0 -30");
+        if (wantFaster)
+            event("move 0 -30");
     } else {
         if (wantLeft != pilot.left) {
             event(std::string(wantLeft ? "key-down" : "key-up") + " left");
@@ -149,11 +157,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dravik-flightplan: cannot write %s\n", argv[2]);
         return 2;
     }
-    std::fprintf(out, "# A whole %s flight through the four targets, written by dravik-flightplan.\n",
+    std::fprintf(out,
+                 "# A whole %s flight through the four targets, written by dravik-flightplan.\n",
                  argv[1]);
     for (const std::string& line : pilot.lines) std::fprintf(out, "%s\n", line.c_str());
     std::fclose(out);
-    std::fprintf(stderr, "dravik-flightplan: %zu lines, finished at step %llu\n", pilot.lines.size(),
-                 static_cast<unsigned long long>(pilot.finishedAt));
+    std::fprintf(stderr, "dravik-flightplan: %zu lines, finished at step %llu\n",
+                 pilot.lines.size(), static_cast<unsigned long long>(pilot.finishedAt));
     return code;
 }

@@ -41,7 +41,7 @@ void writeWavHeader(std::FILE* f, uint64_t frames) {
 
 // The real service, started offline instead of on a device.
 class HeadlessAudio::Offline : public MusicService {
-public:
+  public:
     bool start() override { return inner.startOffline(kRate); }
     std::unique_ptr<Segment> loadSegment(const std::string& path) override {
         return inner.loadSegment(path);
@@ -58,10 +58,13 @@ public:
 };
 
 HeadlessAudio::HeadlessAudio() : offline_(std::make_unique<Offline>()) {}
-HeadlessAudio::~HeadlessAudio() { finish(); }
+HeadlessAudio::~HeadlessAudio() {
+    finish();
+}
 
 bool HeadlessAudio::open(const std::string& wavPath) {
-    if (wavPath.empty()) return true;
+    if (wavPath.empty())
+        return true;
     wav_ = std::fopen(wavPath.c_str(), "wb");
     if (!wav_) {
         std::fprintf(stderr, "dravik-headless: cannot write the audio file %s\n", wavPath.c_str());
@@ -71,15 +74,19 @@ bool HeadlessAudio::open(const std::string& wavPath) {
     return true;
 }
 
-MusicService* HeadlessAudio::service() { return offline_.get(); }
+MusicService* HeadlessAudio::service() {
+    return offline_.get();
+}
 
 void HeadlessAudio::advance(uint32_t ms) {
     // Without a file nothing is rendered: the tune's position does not change what the game does.
-    if (!wav_ || !offline_->inner.running()) return;
+    if (!wav_ || !offline_->inner.running())
+        return;
     msCarry_ += static_cast<uint64_t>(ms) * kRate;
     int frames = static_cast<int>(msCarry_ / 1000);
     msCarry_ %= 1000;
-    if (frames <= 0) return;
+    if (frames <= 0)
+        return;
     buffer_.resize(static_cast<size_t>(frames) * 2);
     offline_->inner.renderOffline(buffer_.data(), frames);
     std::fwrite(buffer_.data(), sizeof(int16_t), buffer_.size(), wav_);
@@ -87,7 +94,8 @@ void HeadlessAudio::advance(uint32_t ms) {
 }
 
 void HeadlessAudio::finish() {
-    if (!wav_) return;
+    if (!wav_)
+        return;
     writeWavHeader(wav_, framesWritten_);
     std::fclose(wav_);
     wav_ = nullptr;

@@ -12,7 +12,7 @@
 class FluidMusicService;
 
 class HeadlessAudio {
-public:
+  public:
     HeadlessAudio();
     ~HeadlessAudio();
 
@@ -24,7 +24,7 @@ public:
     // Completes the WAV file.
     void finish();
 
-private:
+  private:
     class Offline;
     std::unique_ptr<Offline> offline_;
     std::FILE* wav_ = nullptr;

@@ -9,7 +9,8 @@ const char* const kHeadlessUsage =
     "Runs the real game without a display: the same main loop, start-up, commands and frame\n"
     "steps, on a virtual clock that moves only when the game would wait.\n"
     "\n"
-    "  --replay FILE        choose the keyboard, then press F5 and load FILE, before the first step\n"
+    "  --replay FILE        choose the keyboard, then press F5 and load FILE, before the first "
+    "step\n"
     "  --script FILE        a timeline of events at given steps (see README)\n"
     "  --steps N            close the window after N frame steps (the shut-down runs)\n"
     "  --step-ms MS         the virtual clock's step in milliseconds (default 31)\n"
@@ -28,11 +29,13 @@ const char* const kHeadlessUsage =
 namespace {
 
 bool parseNumber(const std::string& s, uint64_t max, uint64_t& out) {
-    if (s.empty() || s[0] == '-' || s[0] == '+') return false;
+    if (s.empty() || s[0] == '-' || s[0] == '+')
+        return false;
     char* end = nullptr;
     errno = 0;
     unsigned long long v = std::strtoull(s.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v > max) return false;
+    if (errno != 0 || *end != '\0' || v > max)
+        return false;
     out = v;
     return true;
 }
@@ -59,36 +62,43 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--replay") {
-            if (!value(o.replayFile)) return false;
+            if (!value(o.replayFile))
+                return false;
         } else if (a == "--script") {
-            if (!value(o.scriptFile)) return false;
+            if (!value(o.scriptFile))
+                return false;
         } else if (a == "--steps") {
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             if (!parseNumber(v, 1000000000ULL, n)) {
                 error = "--steps takes a whole number of steps, not '" + v + "'";
                 return false;
             }
             o.steps = n;
         } else if (a == "--step-ms") {
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             if (!parseNumber(v, 60000, n) || n == 0) {
                 error = "--step-ms takes milliseconds from 1 to 60000, not '" + v + "'";
                 return false;
             }
             o.stepMs = static_cast<uint32_t>(n);
         } else if (a == "--start-tick") {
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             if (!parseNumber(v, 0xFFFFFFFFULL, n)) {
                 error = "--start-tick takes a tick count from 0 to 4294967295, not '" + v + "'";
                 return false;
             }
             o.startTick = static_cast<uint32_t>(n);
         } else if (a == "--state-log") {
-            if (!value(o.stateLog)) return false;
+            if (!value(o.stateLog))
+                return false;
         } else if (a == "--log-obstacles") {
             o.logObstacles = true;
         } else if (a == "--shot") {
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             size_t colon = v.find(':');
             if (colon == std::string::npos || !parseNumber(v.substr(0, colon), 1000000000ULL, n) ||
                 colon + 1 >= v.size()) {
@@ -97,9 +107,11 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
             }
             o.shots.emplace_back(n, v.substr(colon + 1));
         } else if (a == "--save") {
-            if (!value(o.saveFile)) return false;
+            if (!value(o.saveFile))
+                return false;
         } else if (a == "--audio-out") {
-            if (!value(o.audioOut)) return false;
+            if (!value(o.audioOut))
+                return false;
         } else if (a == "--no-gl") {
             o.noGl = true;
         } else {

@@ -11,7 +11,8 @@ bool HeadlessWindow::nextEvent(WindowEvent& event, int32_t timeoutMs) {
         queue_.pop_front();
         return true;
     }
-    if (timeoutMs == 0) return false;
+    if (timeoutMs == 0)
+        return false;
     if (timeoutMs < 0) {
         // The game waits for an event that no script will send: close the window instead.
         idleWithoutEnd_ = true;
@@ -22,30 +23,38 @@ bool HeadlessWindow::nextEvent(WindowEvent& event, int32_t timeoutMs) {
     uint32_t target = ticks_.value + static_cast<uint32_t>(timeoutMs);
     if (game.running) {
         uint32_t due = game.lastStepTick + stepMs_;
-        if (static_cast<int32_t>(due - target) > 0) target = due;
+        if (static_cast<int32_t>(due - target) > 0)
+            target = due;
     }
     uint32_t advance = target - ticks_.value;
-    if (onAdvance) onAdvance(advance);
+    if (onAdvance)
+        onAdvance(advance);
     ticks_.value = target;
     return false;
 }
 
 void HeadlessWindow::paintStatus(const char* text, int count, int x, int y) {
-    if (statusPainter) statusPainter->paintStatus(text, count, x, y);
+    if (statusPainter)
+        statusPainter->paintStatus(text, count, x, y);
 }
 
 bool HeadlessWindow::answer(std::string& path) {
-    if (answers_.empty()) return false;
+    if (answers_.empty())
+        return false;
     std::optional<std::string> a = answers_.front();
     answers_.pop_front();
-    if (!a) return false;
+    if (!a)
+        return false;
     path = *a;
     return true;
 }
 
-bool HeadlessWindow::openFileDialog(const FileDialog&, std::string& path) { return answer(path); }
+bool HeadlessWindow::openFileDialog(const FileDialog&, std::string& path) {
+    return answer(path);
+}
 bool HeadlessWindow::saveFileDialog(const FileDialog& dialog, std::string& path) {
-    if (!answer(path)) return false;
+    if (!answer(path))
+        return false;
     // As the real dialog does: a name without an extension gets the default one.
     size_t slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -11,13 +11,13 @@
 #include "controls/input_source.h"
 
 class VirtualTicks : public TickSource {
-public:
+  public:
     uint32_t now() override { return value; }
     uint32_t value = 0;
 };
 
 class HeadlessWindow : public WindowServices {
-public:
+  public:
     HeadlessWindow(VirtualTicks& ticks, uint32_t stepMs) : ticks_(ticks), stepMs_(stepMs) {}
 
     // Called with the number of milliseconds before the virtual clock moves on by them.
@@ -39,7 +39,7 @@ public:
     bool openFileDialog(const FileDialog& dialog, std::string& path) override;
     bool saveFileDialog(const FileDialog& dialog, std::string& path) override;
 
-private:
+  private:
     bool answer(std::string& path);
 
     VirtualTicks& ticks_;
@@ -51,12 +51,14 @@ private:
 };
 
 class HeadlessInput : public InputSource {
-public:
+  public:
     void setKey(int scanCode, bool down) {
-        if (scanCode >= 0 && scanCode < 256) keys_.keys[scanCode] = down ? 0x80 : 0;
+        if (scanCode >= 0 && scanCode < 256)
+            keys_.keys[scanCode] = down ? 0x80 : 0;
     }
     void setButton(int button, bool down) {
-        if (button >= 0 && button < 8) buttons_[button] = down ? 0x80 : 0;
+        if (button >= 0 && button < 8)
+            buttons_[button] = down ? 0x80 : 0;
     }
     void move(int dx, int dy) {
         dx_ += dx;
@@ -76,7 +78,7 @@ public:
     void releaseDevice() override {}
     void releaseSystem() override {}
 
-private:
+  private:
     InputKind kind_ = InputKind::Keyboard;
     KeyboardState keys_;
     uint8_t buttons_[8] = {};

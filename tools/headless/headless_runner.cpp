@@ -35,7 +35,8 @@ std::string readText(const std::string& path, bool& ok) {
 HeadlessRunner::HeadlessRunner(HeadlessOptions options) : options_(std::move(options)) {}
 
 HeadlessRunner::~HeadlessRunner() {
-    if (stateLog_) std::fclose(stateLog_);
+    if (stateLog_)
+        std::fclose(stateLog_);
 }
 
 void HeadlessRunner::deliver(const ScriptEvent& e) {
@@ -52,7 +53,8 @@ void HeadlessRunner::deliver(const ScriptEvent& e) {
             break;
         case ScriptAction::MouseDown:
             input.setButton(e.button, true);
-            if (e.button == 0) window_->push({EventType::LeftButtonDown, 0, 0});
+            if (e.button == 0)
+                window_->push({EventType::LeftButtonDown, 0, 0});
             break;
         case ScriptAction::MouseUp:
             input.setButton(e.button, false);
@@ -84,7 +86,8 @@ void HeadlessRunner::deliverScriptUpTo(uint64_t step) {
 }
 
 void HeadlessRunner::close() {
-    if (closing_) return;
+    if (closing_)
+        return;
     closing_ = true;
     if (!options_.saveFile.empty()) {
         // Save through F6, which acts only while halted: pause first where F1 can do it.
@@ -98,17 +101,22 @@ void HeadlessRunner::close() {
 
 void HeadlessRunner::afterStep() {
     ++steps;
-    if (stateLog_) std::fprintf(stateLog_, "%s\n", stateLogLine(steps, options_.logObstacles).c_str());
+    if (stateLog_)
+        std::fprintf(stateLog_, "%s\n", stateLogLine(steps, options_.logObstacles).c_str());
     for (const auto& [step, file] : options_.shots)
         if (step == steps && !saveScreenshot(file))
-            std::fprintf(stderr, "dravik-headless: could not write the screenshot %s\n", file.c_str());
-    if (game.replaying) replayStarted_ = true;
+            std::fprintf(stderr, "dravik-headless: could not write the screenshot %s\n",
+                         file.c_str());
+    if (game.replaying)
+        replayStarted_ = true;
     deliverScriptUpTo(steps);
-    if (afterStepHook) afterStepHook(steps);
+    if (afterStepHook)
+        afterStepHook(steps);
 
     bool replayOver = !options_.replayFile.empty() && replayStarted_ && !game.replaying;
     uint64_t limit = options_.steps.value_or(kDefaultStepLimit);
-    if (steps >= limit || (!options_.steps && replayOver)) close();
+    if (steps >= limit || (!options_.steps && replayOver))
+        close();
 }
 
 int HeadlessRunner::run() {
@@ -138,13 +146,15 @@ int HeadlessRunner::run() {
 
     // Never show a dialog or a message box: answers come from the script.
     setenv("DRAVIK_NO_DIALOGS", "1", 1);
-    if (!getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (!getenv("SDL_VIDEODRIVER"))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
 
     ticks_.value = options_.startTick;
     window_ = std::make_unique<HeadlessWindow>(ticks_, options_.stepMs);
 
     HeadlessAudio audio;
-    if (!audio.open(options_.audioOut)) return 2;
+    if (!audio.open(options_.audioOut))
+        return 2;
     window_->onAdvance = [&audio](uint32_t ms) { audio.advance(ms); };
 
     std::unique_ptr<SdlWindow> sdlWindow;
@@ -173,19 +183,22 @@ int HeadlessRunner::run() {
         window_->push({EventType::KeyDown, kVkF5, 0});  // load and replay
     }
     deliverScriptUpTo(0);
-    if (afterStepHook) afterStepHook(0);
+    if (afterStepHook)
+        afterStepHook(0);
 
     int code = 0;
     bool stepped = false;
     while (runPass(code, &stepped)) {
-        if (stepped) afterStep();
+        if (stepped)
+            afterStep();
     }
     if (window_->idleWithoutEnd() && steps == 0)
         std::fprintf(stderr, "dravik-headless: no controller was chosen; nothing was flown\n");
 
     // Esc ends the loop without the shut-down sequence; the device must still go before the
     // window it draws on, and the sound before the service.
-    if (game.device || game.soundSystem) shutDown();
+    if (game.device || game.soundSystem)
+        shutDown();
     audio.finish();
     game.mainWindow = nullptr;
     game.graphicsPlatform = nullptr;

@@ -14,7 +14,7 @@
 #include "headless_script.h"
 
 class HeadlessRunner {
-public:
+  public:
     explicit HeadlessRunner(HeadlessOptions options);
     ~HeadlessRunner();
 
@@ -31,7 +31,7 @@ public:
     HeadlessInput input;
     uint64_t steps = 0;
 
-private:
+  private:
     void deliverScriptUpTo(uint64_t step);
     void afterStep();
 

@@ -12,30 +12,42 @@
 namespace {
 
 const KeyName kKeys[] = {
-    {"up", kVkUp, kScanUp},        {"down", kVkDown, kScanDown},
-    {"left", kVkLeft, kScanLeft},  {"right", kVkRight, kScanRight},
-    {"ctrl", kVkControl, -1},      {"esc", kVkEscape, -1},
-    {"m", kVkM, -1},               {"f1", kVkF1, -1},
-    {"f2", kVkF2, -1},             {"f3", kVkF3, -1},
-    {"f4", kVkF4, -1},             {"f5", kVkF5, -1},
+    {"up", kVkUp, kScanUp},
+    {"down", kVkDown, kScanDown},
+    {"left", kVkLeft, kScanLeft},
+    {"right", kVkRight, kScanRight},
+    {"ctrl", kVkControl, -1},
+    {"esc", kVkEscape, -1},
+    {"m", kVkM, -1},
+    {"f1", kVkF1, -1},
+    {"f2", kVkF2, -1},
+    {"f3", kVkF3, -1},
+    {"f4", kVkF4, -1},
+    {"f5", kVkF5, -1},
     {"f6", kVkF6, -1},
 };
 
 bool parseInt(const std::string& s, long long lo, long long hi, long long& out) {
-    if (s.empty()) return false;
+    if (s.empty())
+        return false;
     char* end = nullptr;
     errno = 0;
     long long v = std::strtoll(s.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+    if (errno != 0 || *end != '\0' || v < lo || v > hi)
+        return false;
     out = v;
     return true;
 }
 
 bool parseButton(const std::string& s, int& button) {
-    if (s == "left") button = 0;
-    else if (s == "right") button = 1;
-    else if (s == "middle") button = 2;
-    else return false;
+    if (s == "left")
+        button = 0;
+    else if (s == "right")
+        button = 1;
+    else if (s == "middle")
+        button = 2;
+    else
+        return false;
     return true;
 }
 
@@ -67,20 +79,25 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
     while (std::getline(lines, line)) {
         ++number;
         size_t hash = line.find('#');
-        if (hash != std::string::npos) line.resize(hash);
+        if (hash != std::string::npos)
+            line.resize(hash);
         std::istringstream words(line);
         std::vector<std::string> w;
         for (std::string word; words >> word;) w.push_back(word);
-        if (w.empty()) continue;
+        if (w.empty())
+            continue;
 
         auto fail = [&](const std::string& why) {
             error = "script line " + std::to_string(number) + ": " + why;
             return false;
         };
-        if (w.size() < 2) return fail("expected '<step> <action> ...'");
+        if (w.size() < 2)
+            return fail("expected '<step> <action> ...'");
         long long step = 0;
-        if (!parseInt(w[0], 0, 1000000000LL, step)) return fail("bad step '" + w[0] + "'");
-        if (static_cast<uint64_t>(step) < lastStep) return fail("steps must not go backwards");
+        if (!parseInt(w[0], 0, 1000000000LL, step))
+            return fail("bad step '" + w[0] + "'");
+        if (static_cast<uint64_t>(step) < lastStep)
+            return fail("steps must not go backwards");
         lastStep = static_cast<uint64_t>(step);
 
         ScriptEvent e;
@@ -88,10 +105,13 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
         const std::string& a = w[1];
         auto need = [&](size_t n) { return w.size() == n + 2; };
         if (a == "key-down" || a == "key-up" || a == "key") {
-            if (!need(1)) return fail(a + " takes one key name");
-            e.action = a == "key" ? ScriptAction::Key
-                       : a == "key-down" ? ScriptAction::KeyDown : ScriptAction::KeyUp;
-            if (!lookUpKey(w[2], e.virtualKey, e.scanCode)) return fail("unknown key '" + w[2] + "'");
+            if (!need(1))
+                return fail(a + " takes one key name");
+            e.action = a == "key"        ? ScriptAction::Key
+                       : a == "key-down" ? ScriptAction::KeyDown
+                                         : ScriptAction::KeyUp;
+            if (!lookUpKey(w[2], e.virtualKey, e.scanCode))
+                return fail("unknown key '" + w[2] + "'");
         } else if (a == "mouse-down" || a == "mouse-up") {
             if (!need(1) || !parseButton(w[2], e.button))
                 return fail(a + " takes left, right or middle");
@@ -111,11 +131,14 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
             e.action = ScriptAction::Wheel;
             e.dx = static_cast<int>(d);
         } else if (a == "expose" || a == "close" || a == "cancel") {
-            if (!need(0)) return fail(a + " takes no arguments");
-            e.action = a == "expose" ? ScriptAction::Expose
-                       : a == "close" ? ScriptAction::Close : ScriptAction::Cancel;
+            if (!need(0))
+                return fail(a + " takes no arguments");
+            e.action = a == "expose"  ? ScriptAction::Expose
+                       : a == "close" ? ScriptAction::Close
+                                      : ScriptAction::Cancel;
         } else if (a == "answer") {
-            if (w.size() < 3) return fail("answer takes a path");
+            if (w.size() < 3)
+                return fail("answer takes a path");
             e.action = ScriptAction::Answer;
             // The path is the rest of the line, so it may hold blanks.
             size_t at = line.find("answer");

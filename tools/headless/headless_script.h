@@ -5,7 +5,19 @@
 #include <string>
 #include <vector>
 
-enum class ScriptAction { KeyDown, KeyUp, Key, MouseDown, MouseUp, Move, Wheel, Expose, Close, Answer, Cancel };
+enum class ScriptAction {
+    KeyDown,
+    KeyUp,
+    Key,
+    MouseDown,
+    MouseUp,
+    Move,
+    Wheel,
+    Expose,
+    Close,
+    Answer,
+    Cancel
+};
 
 struct ScriptEvent {
     uint64_t step = 0;  // delivered after this many frame steps (0: before the first)

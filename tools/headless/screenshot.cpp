@@ -11,10 +11,13 @@
 
 bool saveScreenshot(const std::string& path) {
     auto* device = dynamic_cast<GlDevice*>(game.device.get());
-    if (!device) return false;
+    if (!device)
+        return false;
     std::vector<uint32_t> argb;
-    if (!device->readBackBuffer(argb)) return false;
-    int w = static_cast<int>(device->backBufferWidth()), h = static_cast<int>(device->backBufferHeight());
+    if (!device->readBackBuffer(argb))
+        return false;
+    int w = static_cast<int>(device->backBufferWidth()),
+        h = static_cast<int>(device->backBufferHeight());
     std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
     for (size_t i = 0; i < argb.size() && i * 3 + 2 < rgb.size(); ++i) {
         rgb[i * 3] = static_cast<unsigned char>(argb[i] >> 16);

@@ -9,10 +9,11 @@
 namespace {
 
 class JsonLine {
-public:
+  public:
     JsonLine() { text_ = "{"; }
     void key(const char* name) {
-        if (text_.size() > 1) text_ += ',';
+        if (text_.size() > 1)
+            text_ += ',';
         text_ += '"';
         text_ += name;
         text_ += "\":";
@@ -38,7 +39,8 @@ public:
         key(name);
         text_ += '[';
         for (int i = 0; i < n; ++i) {
-            if (i) text_ += ',';
+            if (i)
+                text_ += ',';
             text_ += '[';
             appendReal(v[i].x);
             text_ += ',';
@@ -54,14 +56,15 @@ public:
         key(name);
         text_ += '[';
         for (int i = 0; i < n; ++i) {
-            if (i) text_ += ',';
+            if (i)
+                text_ += ',';
             text_ += std::to_string(v[i]);
         }
         text_ += ']';
     }
     std::string finish() { return text_ + "}"; }
 
-private:
+  private:
     std::string text_;
 };
 
@@ -106,6 +109,7 @@ std::string stateLogLine(uint64_t step, bool withObstacles) {
     j.numbers("targetPassed", g.targetPassed, TargetCount);
     j.numbers("passTimes", g.passTimes, TargetCount);
     j.numbers("bestPassTimes", g.bestPassTimes, TargetCount);
-    if (withObstacles) j.vectors("obstaclePositions", g.obstaclePositions, ObstacleCount);
+    if (withObstacles)
+        j.vectors("obstaclePositions", g.obstaclePositions, ObstacleCount);
     return j.finish();
 }
