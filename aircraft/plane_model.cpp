@@ -48,7 +48,7 @@ int PlaneModel::load(GraphicsDevice& device) {
     return 1;
 }
 
-int PlaneModel::draw(GraphicsDevice& device) {
+int PlaneModel::draw(GraphicsDevice& device) const {
     if (!mesh)
         return 0;
     for (uint32_t i = 0; i < materialCount; ++i) {

@@ -13,7 +13,7 @@ class PlaneModel {
     ~PlaneModel() { release(); }
 
     int load(GraphicsDevice& device);
-    int draw(GraphicsDevice& device);
+    int draw(GraphicsDevice& device) const;
     void release();
 
     const char* fileName;

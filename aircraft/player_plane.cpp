@@ -13,27 +13,32 @@ constexpr uint32_t kBumpAmbient = 0x00F02020;
 
 }  // namespace
 
-int drawPlayerPlane(int advance) {
-    if (!game.device || !game.planeModel)
+void tumblePlayerPlane() {
+    if (!game.bumping)
+        return;
+    game.bumpTumble += 20.0f;
+    if (game.bumpTumble > 360.0f)
+        game.bumpTumble -= 360.0f;
+}
+
+int drawPlayerPlane(const GameState& state) {
+    if (!state.device || !state.planeModel)
         return 1;
-    GraphicsDevice& device = *game.device;
+    GraphicsDevice& device = *state.device;
 
     // Scaled so that the bounding sphere is 5 world units across whatever the file's units.
-    float s = 5.0f / game.planeModel->boundingRadius;
-    Matrix world = matrixRotationY(kPi) * matrixRotationZ(2.0f * game.bank * kDegToRad) *
-                   matrixScaling(s, s, s) * matrixRotationY(-(game.bank / 2.0f) * kDegToRad);
+    float s = 5.0f / state.planeModel->boundingRadius;
+    Matrix world = matrixRotationY(kPi) * matrixRotationZ(2.0f * state.bank * kDegToRad) *
+                   matrixScaling(s, s, s) * matrixRotationY(-(state.bank / 2.0f) * kDegToRad);
 
-    if (game.bumping) {
-        world = world * matrixRotationX(game.bumpTumble * kDegToRad);
-        if (advance == 1)
-            game.bumpTumble += 20.0f;
-        if (game.bumpTumble > 360.0f)
-            game.bumpTumble -= 360.0f;
+    if (state.bumping) {
+        // Drawn with the tumble the step began with; the step turns it on for the next frame.
+        world = world * matrixRotationX(state.drawnTumble * kDegToRad);
         device.setRenderState(RenderState::Ambient, kBumpAmbient);
     }
 
     device.setTransform(TransformState::World, world);
-    game.planeModel->draw(device);
+    state.planeModel->draw(device);
     device.setRenderState(RenderState::Ambient, kFlightAmbient);
     return 1;
 }

@@ -1,4 +1,8 @@
 // The player's plane in flight: its roll and yaw with the bank, its tumble in a bump.
 #pragma once
 
-int drawPlayerPlane(int advance);
+struct GameState;
+
+// One step of the plane's tumble while it bounces off a cone (chase view).
+void tumblePlayerPlane();
+int drawPlayerPlane(const GameState& state);

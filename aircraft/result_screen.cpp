@@ -2,6 +2,7 @@
 // with the final time and, after 250 frames, a thickening sparkle fountain.
 #include "aircraft/result_screen.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "aircraft/plane_model.h"
@@ -39,29 +40,39 @@ void resetResultScreen() {
     resultScreen = ResultScreen{};
 }
 
-int drawResultScreen() {
-    if (!game.device)
-        return 1;
-    GraphicsDevice& device = *game.device;
-
-    device.clear(kClearTarget | kClearZBuffer, game.clearColour, 1.0f, 0);
-    device.beginScene();
-    if (resultScreen.resultFrame > kSparklesFromFrame && game.sparkleEffect)
-        game.sparkleEffect->draw(device, 25.0f, -15.0f, 10.0f, 2,
-                                 static_cast<int>(5 * resultScreen.resultFrame));
-    drawResultPlane();
-    updateHud();
-    device.endScene();
-    device.present();
+void moveResultScreen() {
+    ResultScreen& r = resultScreen;
+    r.shownSky = game.clearColour;
+    r.shownSparkles = 0;
+    if (r.resultFrame > kSparklesFromFrame && game.sparkleEffect) {
+        r.shownSparkles = static_cast<int32_t>(std::min<uint32_t>(5 * r.resultFrame, SparkleCount));
+        game.sparkleEffect->advance(r.shownSparkles);
+    }
+    turnResultPlane();
+    updateGameClock();
 
     game.clearColour = fadeSky(game.clearColour);
-    resultScreen.resultFrame += 1;
-    if (resultScreen.resultFrame > kResultFrameLimit)
-        resultScreen.resultFrame = kResultFrameLimit;
+    r.resultFrame += 1;
+    if (r.resultFrame > kResultFrameLimit)
+        r.resultFrame = kResultFrameLimit;
+}
+
+int drawResultScreen(const GameState& state, const ResultScreen& screen) {
+    if (!state.device)
+        return 1;
+    GraphicsDevice& device = *state.device;
+
+    device.clear(kClearTarget | kClearZBuffer, screen.shownSky, 1.0f, 0);
+    device.beginScene();
+    if (screen.shownSparkles > 0 && state.sparkleEffect)
+        state.sparkleEffect->draw(device, 25.0f, -15.0f, 10.0f, 2, screen.shownSparkles);
+    drawResultPlane(state, screen);
+    drawHud(state);
+    device.endScene();
     return 1;
 }
 
-int drawResultPlane() {
+void turnResultPlane() {
     ResultScreen& r = resultScreen;
     float radius = game.planeModel ? game.planeModel->boundingRadius : 0.0f;
 
@@ -79,24 +90,28 @@ int drawResultPlane() {
     r.resultPitch -= 0.2f;
     if (r.resultPitch < kPitchLimit)
         r.resultPitch = kPitchLimit;
-
-    float roll = 20.0f * std::sin(r.rockPhase * kDegToRad);
-    Matrix world = matrixRotationY((180.0f + r.resultYaw) * kDegToRad) *
-                   matrixRotationZ(roll * kDegToRad) * matrixScaling(s, s, s) *
-                   matrixRotationX(r.resultPitch * kDegToRad);
-
-    if (game.device) {
-        GraphicsDevice& device = *game.device;
-        device.setTransform(TransformState::World, world);
-        device.setRenderState(RenderState::Ambient, 0x00550000);
-        if (game.planeModel)
-            game.planeModel->draw(device);
-        device.setRenderState(RenderState::Ambient, 0x00404040);
-    }
+    r.shownScale = s;
+    r.shownRoll = 20.0f * std::sin(r.rockPhase * kDegToRad);
 
     r.rockPhase += r.rockStep;
     if (r.rockPhase > 360.0f)
         r.rockPhase = 0.0f;
     r.resultGrow += 0.02f;
+}
+
+int drawResultPlane(const GameState& state, const ResultScreen& screen) {
+    float s = screen.shownScale;
+    Matrix world = matrixRotationY((180.0f + screen.resultYaw) * kDegToRad) *
+                   matrixRotationZ(screen.shownRoll * kDegToRad) * matrixScaling(s, s, s) *
+                   matrixRotationX(screen.resultPitch * kDegToRad);
+
+    if (state.device) {
+        GraphicsDevice& device = *state.device;
+        device.setTransform(TransformState::World, world);
+        device.setRenderState(RenderState::Ambient, 0x00550000);
+        if (state.planeModel)
+            state.planeModel->draw(device);
+        device.setRenderState(RenderState::Ambient, 0x00404040);
+    }
     return 1;
 }

@@ -12,10 +12,24 @@ struct ResultScreen {
     float rockStep = 0;
     float rockPhase = 0;
     int32_t resultScaleReached = 0;
+
+    // What the last step shows: the sky it clears to, the sparkles drawn, the plane's size and
+    // roll.
+    uint32_t shownSky = 0;
+    int32_t shownSparkles = 0;
+    float shownScale = 0;
+    float shownRoll = 0;
 };
+
+struct GameState;
 
 extern ResultScreen resultScreen;
 
 void resetResultScreen();
-int drawResultScreen();
-int drawResultPlane();
+// One step of the result screen: the sparkles, the plane's turn and growth, the sky's fade.
+void moveResultScreen();
+// Clears and draws the result screen as the last step left it (no present).
+int drawResultScreen(const GameState& state, const ResultScreen& screen);
+// One step of the plane's turn, tilt, growth and rocking.
+void turnResultPlane();
+int drawResultPlane(const GameState& state, const ResultScreen& screen);

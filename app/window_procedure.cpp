@@ -141,20 +141,11 @@ void handleKeyDown(int key) {
 void redrawScene() {
     if (!game.device)
         return;
-    GraphicsDevice& device = *game.device;
-    device.beginScene();
-    float viewRoll = game.cockpitView ? -game.bank : 0.0f;
-    if (!(game.bumping && game.cockpitView))
-        drawBackground(viewRoll * kDegToRad);
-    drawObstacles(false);
-    if (!game.cockpitView)
-        drawPlayerPlane(0);
-    drawTargets(false);
-    if (game.bumping && game.burstEffect)
-        game.burstEffect->draw(device, 0);
-    updateHud();
-    device.endScene();
-    device.present();
+    // A repaint runs the contact and pass tests as any drawing of the field did on the original
+    // platform, where the tests lived in the drawing: a repaint may start a bump or pass a target.
+    touchForRepaint();
+    drawFlight(game, FrameKind::Repaint);
+    game.device->present();
 }
 
 void windowProcedure(const WindowEvent& event) {

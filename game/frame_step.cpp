@@ -1,5 +1,6 @@
 // One frame step: the phase tests in their fixed order, the intro fade, the finish and game-over
-// sequence, the flight drawing with movement, the HUD and the music tempo.
+// sequence, the flight's movement with its contact and pass tests, then the drawing of the state
+// it left, the present and the music tempo.
 #include "game/frame_step.h"
 
 #include <cmath>
@@ -19,6 +20,11 @@
 #include "scene/targets.h"
 
 namespace {
+
+constexpr uint32_t kFlightAmbient = 0x404040;
+// The background and the cones in the cockpit view while the plane bounces off a cone.
+constexpr uint32_t kBumpSkyAmbient = 0xFF8888;
+constexpr uint32_t kPlaneAmbient = 0x550000;
 
 bool setVolume(int32_t volume) {
     return game.soundSystem ? game.soundSystem->setVolume(volume) : false;
@@ -126,23 +132,103 @@ void toggleView() {
     setViewForCurrentEye();
 }
 
-int stepFrame() {
-    if (!game.device)
-        return 0;
-    GraphicsDevice& device = *game.device;
+void moveFlight() {
+    // The frame clears with the sky as it stands before the cones are passed.
+    game.frameClearColour = game.clearColour;
 
+    game.heading -= game.turnRate;
+    float bankTarget = game.turnRate * -10.0f;
+    game.bank += (bankTarget - game.bank) / 8.0f;
+
+    if (game.bumping) {
+        game.groundLevel += static_cast<float>(bounceFall(game.speed, game.bumpCountdown));
+        game.bumpCountdown -= 1;
+        game.sceneAmbient = game.cockpitView ? kBumpSkyAmbient : kFlightAmbient;
+        if (game.bumpCountdown < 0) {
+            game.bumping = 0;
+            game.bumpCountdown = 64;
+            game.bumpTumble = 0;
+            if (game.burstEffect)
+                game.burstEffect->reset();
+        }
+    } else {
+        game.sceneAmbient = kFlightAmbient;
+    }
+
+    game.drawnTumble = game.bumpTumble;
+    moveObstacles();
+    if (!game.cockpitView)
+        tumblePlayerPlane();
+    // After the cones: a bump found among them blocks a pass in the same step.
+    moveTargets();
+    if (game.bumping && game.burstEffect)
+        game.burstEffect->advance();
+
+    game.turnRate -= game.turnDelta;
+    game.speed -= game.speedDelta;
+    if (!game.steering) {
+        game.speedDelta = 0;
+        game.turnDelta = 0;
+        if (game.turnRate != 0)
+            game.turnRate = game.turnRate / 1.05f;
+    }
+
+    updateGameClock();
+}
+
+void touchForRepaint() {
+    game.drawnTumble = game.bumpTumble;
+    touchObstacles();
+    touchTargets();
+    updateGameClock();
+}
+
+void drawFlight(const GameState& state, FrameKind kind) {
+    GraphicsDevice& device = *state.device;
+    bool step = kind == FrameKind::Step;
+    float viewRoll = state.cockpitView ? -state.bank : 0.0f;
+
+    if (step) {
+        device.clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
+        updateLight(state, viewRoll);
+        device.setRenderState(RenderState::Ambient, state.sceneAmbient);
+    }
+
+    device.beginScene();
+    if (!(state.bumping && state.cockpitView))
+        drawBackground(state, viewRoll * kDegToRad);
+    drawObstacles(state);
+    if (step)
+        device.setRenderState(RenderState::Ambient, kPlaneAmbient);
+    if (!state.cockpitView)
+        drawPlayerPlane(state);
+    if (step)
+        device.setRenderState(RenderState::Ambient, kFlightAmbient);
+    drawTargets(state);
+    // The sparks show in the frames of the steps that move them, not in a repaint.
+    if (step && state.bumping && state.burstEffect)
+        state.burstEffect->draw(device);
+    drawHud(state);
+    device.endScene();
+}
+
+StepPicture moveFrame(bool& cutShort) {
+    cutShort = false;
     if (game.introActive) {
         stepIntro();
     } else {
         if (game.halted) {
-            if (game.gameOver)
-                drawResultScreen();
-            return 1;
+            if (!game.gameOver)
+                return StepPicture::Nothing;
+            moveResultScreen();
+            return StepPicture::ResultScreen;
         }
 
         if (!game.replaying) {
-            if (!readInput())
-                return 0;
+            if (!readInput()) {
+                cutShort = true;
+                return StepPicture::Nothing;
+            }
         } else if (!replayInput()) {
             game.halted = 1;
             game.replaying = 0;
@@ -154,56 +240,31 @@ int stepFrame() {
         if (!game.bumping && !game.allTargetsPassed && !game.gameOver)
             game.clearColour = skyColour(game.elapsedTenths);
     }
+    moveFlight();
+    return StepPicture::Flight;
+}
 
-    device.clear(kClearTarget | kClearZBuffer, game.clearColour, 1.0f, 0);
+void drawFrame(const GameState& state, StepPicture picture) {
+    if (picture == StepPicture::Flight)
+        drawFlight(state, FrameKind::Step);
+    else if (picture == StepPicture::ResultScreen)
+        drawResultScreen(state, resultScreen);
+}
 
-    // Flight.
-    game.heading -= game.turnRate;
-    float bankTarget = game.turnRate * -10.0f;
-    game.bank += (bankTarget - game.bank) / 8.0f;
-    float viewRoll = game.cockpitView ? -game.bank : 0.0f;
-    updateLight(viewRoll);
+int stepFrame() {
+    if (!game.device)
+        return 0;
 
-    if (game.bumping) {
-        game.groundLevel += static_cast<float>(bounceFall(game.speed, game.bumpCountdown));
-        game.bumpCountdown -= 1;
-        if (game.cockpitView)
-            device.setRenderState(RenderState::Ambient, 0xFF8888);
-        if (game.bumpCountdown < 0) {
-            game.bumping = 0;
-            game.bumpCountdown = 64;
-            game.bumpTumble = 0;
-            if (game.burstEffect)
-                game.burstEffect->reset();
-        }
-    } else {
-        device.setRenderState(RenderState::Ambient, 0x404040);
-    }
-
-    device.beginScene();
-    if (!(game.bumping && game.cockpitView))
-        drawBackground(viewRoll * kDegToRad);
-    drawObstacles(true);
-    device.setRenderState(RenderState::Ambient, 0x550000);
-    if (!game.cockpitView)
-        drawPlayerPlane(1);
-    device.setRenderState(RenderState::Ambient, 0x404040);
-    drawTargets(true);
-    if (game.bumping && game.burstEffect)
-        game.burstEffect->draw(device, 1);
-
-    game.turnRate -= game.turnDelta;
-    game.speed -= game.speedDelta;
-    if (!game.steering) {
-        game.speedDelta = 0;
-        game.turnDelta = 0;
-        if (game.turnRate != 0)
-            game.turnRate = game.turnRate / 1.05f;
-    }
-
-    updateHud();
-    device.endScene();
-    device.present();
+    bool cutShort = false;
+    StepPicture picture = moveFrame(cutShort);
+    if (cutShort)
+        return 0;
+    if (picture == StepPicture::Nothing)
+        return 1;
+    drawFrame(game, picture);
+    game.device->present();
+    if (picture == StepPicture::ResultScreen)
+        return 1;
 
     if (game.tempoDirty) {
         bool ok =

@@ -1,7 +1,28 @@
-// One frame step of the game: input, the phases, the flight, the scene, the HUD, present.
+// One frame step of the game: moving the world (input, the phases, the flight, the contact and
+// pass tests, the clock), then drawing the state it left, then present.
 #pragma once
+
+struct GameState;
+
+// What a step shows.
+enum class StepPicture { Nothing, Flight, ResultScreen };
+// A frame of a step, or a repaint of the window: a repaint neither clears nor re-lights, keeps
+// the standing ambient level and shows no sparks.
+enum class FrameKind { Step, Repaint };
 
 int stepFrame();
 int stepIntro();
 int stepFinish();
 void toggleView();
+
+// The moving half of a step: everything it changes, nothing drawn. `cutShort` when the input read
+// failed (the step does nothing more).
+StepPicture moveFrame(bool& cutShort);
+// The flight part of a step's movement (the bounce, the cones, the plane's tumble, the targets,
+// the sparks, speed and turn decay, the clock).
+void moveFlight();
+// The contact and pass tests and the clock of a window repaint, without moving anything.
+void touchForRepaint();
+// Draws the state as it stands, changing none of it (no present).
+void drawFrame(const GameState& state, StepPicture picture);
+void drawFlight(const GameState& state, FrameKind kind);

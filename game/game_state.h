@@ -55,6 +55,9 @@ struct GameState {
     float bank = 0;
     float bumpTumble = 0;
     float groundLevel = -60;
+    // The tumble the step began with: the cones and the plane are drawn with it, the targets with
+    // bumpTumble as the step left it.
+    float drawnTumble = 0;
 
     // Time and presentation.
     int32_t restartClock = 1;
@@ -64,6 +67,10 @@ struct GameState {
     uint32_t pauseStartTick = 0;
     uint32_t elapsedTenths = 0;
     uint32_t clearColour = 0;
+    // What the last step's flight frame clears to (a bump in the cockpit view turns clearColour
+    // pink for the next one), and the ambient light of its background and cones.
+    uint32_t frameClearColour = 0;
+    uint32_t sceneAmbient = 0x404040;
     float sceneFade = 0;
     int32_t musicVolume = 0;
 

@@ -37,37 +37,37 @@ void releaseArrow() {
     game.arrowSprite.reset();
 }
 
-float bearingToTarget(int target) {
+float bearingToTarget(const GameState& state, int target) {
     if (target < 0 || target >= TargetCount)
         return 0.0f;
-    float h = game.heading * kDegToRad;
-    const Vec3& p = game.targetPositions[target];
+    float h = state.heading * kDegToRad;
+    const Vec3& p = state.targetPositions[target];
     // The position against the first and third columns of the heading's y rotation.
     float a = p.x * std::cos(h) + p.z * std::sin(h);
     float b = -p.x * std::sin(h) + p.z * std::cos(h);
     return std::atan2(a, b);
 }
 
-bool drawArrow(float bearing, uint32_t colour) {
-    Sprite* sprite = game.arrowSprite.get();
-    if (!sprite || !game.arrowTexture)
+bool drawArrow(const GameState& state, float bearing, uint32_t colour) {
+    Sprite* sprite = state.arrowSprite.get();
+    if (!sprite || !state.arrowTexture)
         return false;
     // Centred on its 64 x 64 picture, turned, laid back, then put at (288, 410) plus half its size.
     Matrix m = matrixTranslation(-32.0f, -32.0f, 0.0f) * matrixRotationZ(-bearing) *
                matrixRotationX(kArrowTilt) * matrixTranslation(320.0f, 442.0f, 32.0f);
     sprite->begin();
-    bool drawn = sprite->drawTransform(game.arrowTexture.get(), nullptr, m, colour);
+    bool drawn = sprite->drawTransform(state.arrowTexture.get(), nullptr, m, colour);
     sprite->end();
     return drawn;
 }
 
-uint32_t arrowColour(int target) {
+uint32_t arrowColour(const GameState& state, int target) {
     if (target < 0 || target >= TargetCount)
         return 0xFFFFFFFF;
-    uint32_t base = game.targetColourArgb[target];
+    uint32_t base = state.targetColourArgb[target];
     // Sixteen steps from the target's colour to white, on the whole word at once.
     uint32_t step = (0xFFFFFFFFu - base) / 15;
-    const Vec3& p = game.targetPositions[target];
+    const Vec3& p = state.targetPositions[target];
     float d = std::sqrt(p.x * p.x + p.z * p.z);
     float f = d / kFullPaleDistance;
     if (!(f < 1.0f))
@@ -76,20 +76,34 @@ uint32_t arrowColour(int target) {
     return base + step * k;
 }
 
-bool updateHud() {
-    if (!game.allTargetsPassed && !game.gameOver && !game.introActive) {
-        int t = game.currentTarget;
-        drawArrow(bearingToTarget(t), arrowColour(t));
+namespace {
+
+// The arrow and the game clock run only in flight: not in the intro, nor once the last target is
+// passed.
+bool clockRuns(const GameState& state) {
+    return !state.allTargetsPassed && !state.gameOver && !state.introActive;
+}
+
+}  // namespace
+
+void updateGameClock() {
+    if (clockRuns(game))
         game.elapsedTenths = (game.nowTick - game.gameStartTick - game.pausedMs) / 100;
+}
+
+bool drawHud(const GameState& state) {
+    if (clockRuns(state)) {
+        int t = state.currentTarget;
+        drawArrow(state, bearingToTarget(state, t), arrowColour(state, t));
     }
 
-    if (game.digitDisplay && game.device) {
-        if (game.lastPassRecord)
-            game.digitDisplay->draw(*game.device, 555.0f, 10.0f, game.elapsedTenths, 0xFFFF0000,
-                                    1.0f);
+    if (state.digitDisplay && state.device) {
+        if (state.lastPassRecord)
+            state.digitDisplay->draw(*state.device, 555.0f, 10.0f, state.elapsedTenths, 0xFFFF0000,
+                                     1.0f);
         else
-            game.digitDisplay->draw(*game.device, 595.0f, 5.0f, game.elapsedTenths, 0xFF0000FF,
-                                    0.5f);
+            state.digitDisplay->draw(*state.device, 595.0f, 5.0f, state.elapsedTenths, 0xFF0000FF,
+                                     0.5f);
     }
     return true;
 }

@@ -3,10 +3,15 @@
 
 #include <cstdint>
 
+struct GameState;
+
 bool createArrow();
-bool drawArrow(float bearing, uint32_t colour);
-float bearingToTarget(int target);
-// The arrow's colour for the current target: paler with distance, in 16 steps.
-uint32_t arrowColour(int target);
-bool updateHud();
+bool drawArrow(const GameState& state, float bearing, uint32_t colour);
+float bearingToTarget(const GameState& state, int target);
+// The arrow's colour for a target: paler with distance, in 16 steps.
+uint32_t arrowColour(const GameState& state, int target);
+// The game clock: the elapsed game time in tenths, while the flight runs.
+void updateGameClock();
+// The arrow to the next target (in flight) and the time digits.
+bool drawHud(const GameState& state);
 void releaseArrow();

@@ -73,9 +73,18 @@ void SparkEffect::reset() {
     }
 }
 
-int SparkEffect::draw(GraphicsDevice& device, int advance) {
-    if (advance == 0)
-        return 1;
+void SparkEffect::advance() {
+    for (int i = 0; i < SparkCount; ++i) {
+        positionX[i] += velocityX[i];
+        positionZ[i] += velocityZ[i];
+        // The pull grows with the square of the age before this frame's step.
+        positionY[i] = positionY[i] + velocityY[i] -
+                       0.002f * static_cast<float>(age[i]) * static_cast<float>(age[i]);
+        age[i] += 1;
+    }
+}
+
+int SparkEffect::draw(GraphicsDevice& device) const {
     device.setTransform(TransformState::World, matrixTranslation(0.0f, 0.0f, 20.0f));
 
     if (!vertexBuffer)
@@ -84,12 +93,6 @@ int SparkEffect::draw(GraphicsDevice& device, int advance) {
     if (!vertices)
         return 1;
     for (int i = 0; i < SparkCount; ++i) {
-        positionX[i] += velocityX[i];
-        positionZ[i] += velocityZ[i];
-        // The pull grows with the square of the age before this frame's step.
-        positionY[i] = positionY[i] + velocityY[i] -
-                       0.002f * static_cast<float>(age[i]) * static_cast<float>(age[i]);
-        age[i] += 1;
         vertices[i].x = positionX[i];
         vertices[i].y = positionY[i];
         vertices[i].z = positionZ[i];

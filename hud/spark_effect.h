@@ -13,7 +13,9 @@ class SparkEffect {
     virtual ~SparkEffect() = default;
     int create(GraphicsDevice& device);
     void reset();
-    int draw(GraphicsDevice& device, int advance);
+    // One step of the spray: every spark moves, falls and ages.
+    void advance();
+    int draw(GraphicsDevice& device) const;
     void release();
 
     std::unique_ptr<Texture> texture;

@@ -60,7 +60,23 @@ uint32_t SparkleEffect::colourForAge(uint32_t a, int channel) {
     return (static_cast<uint32_t>(falling) << shift) | static_cast<uint32_t>(rising);
 }
 
-int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int channel, int count) {
+void SparkleEffect::advance(int count) {
+    count = std::min(count, SparkleCount);
+    for (int i = 0; i < count; ++i) {
+        positionX[i] += velocityX[i];
+        positionZ[i] += velocityZ[i];
+        positionY[i] = positionY[i] + velocityY[i] -
+                       0.00004f * static_cast<float>(age[i]) * static_cast<float>(age[i]);
+        age[i] += 1;
+        if (age[i] > kLastAge) {
+            age[i] = 0;
+            positionX[i] = positionY[i] = positionZ[i] = 0.0f;
+        }
+    }
+}
+
+int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int channel,
+                        int count) const {
     if (count <= 0)
         return 1;
     if (count > SparkleCount)
@@ -72,15 +88,6 @@ int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int c
         return 1;
 
     for (int i = 0; i < count; ++i) {
-        positionX[i] += velocityX[i];
-        positionZ[i] += velocityZ[i];
-        positionY[i] = positionY[i] + velocityY[i] -
-                       0.00004f * static_cast<float>(age[i]) * static_cast<float>(age[i]);
-        age[i] += 1;
-        if (age[i] > kLastAge) {
-            age[i] = 0;
-            positionX[i] = positionY[i] = positionZ[i] = 0.0f;
-        }
         vertices[i].x = positionX[i];
         vertices[i].y = positionY[i];
         vertices[i].z = positionZ[i];

@@ -8,7 +8,10 @@ constexpr int SparkleCount = 5000;
 class SparkleEffect : public SparkEffect {
   public:
     int init(GraphicsDevice& device);
-    int draw(GraphicsDevice& device, float x, float y, float z, int channel, int count);
+    // One step of the first `count` sparkles (at most SparkleCount): they rise, drift, fall and
+    // are reborn at the source after their last age.
+    void advance(int count);
+    int draw(GraphicsDevice& device, float x, float y, float z, int channel, int count) const;
     // The vertex colour of a particle of age a for the channel.
     static uint32_t colourForAge(uint32_t a, int channel);
 

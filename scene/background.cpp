@@ -47,13 +47,13 @@ bool loadBackground() {
     return true;
 }
 
-bool drawBackground(float angle) {
-    Sprite* sprite = game.backgroundSprite.get();
-    if (!sprite || !game.backgroundTexture)
+bool drawBackground(const GameState& state, float angle) {
+    Sprite* sprite = state.backgroundSprite.get();
+    if (!sprite || !state.backgroundTexture)
         return false;
-    uint32_t colour = backgroundColour(game.sceneFade);
+    uint32_t colour = backgroundColour(state.sceneFade);
     sprite->begin();
-    bool drawn = sprite->draw(game.backgroundTexture.get(), nullptr, nullptr, &kRotationCentre,
+    bool drawn = sprite->draw(state.backgroundTexture.get(), nullptr, nullptr, &kRotationCentre,
                               angle, &kTranslation, colour);
     sprite->end();
     return drawn;

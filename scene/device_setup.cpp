@@ -74,7 +74,7 @@ bool setUpView() {
     return true;
 }
 
-bool applyMaterial(float r, float g, float b, float a, int kind) {
+bool applyMaterial(GraphicsDevice& device, float r, float g, float b, float a, int kind) {
     Material material;
     material.diffuse = {r, g, b, a};
     material.ambient = {r, g, b, a};
@@ -86,22 +86,22 @@ bool applyMaterial(float r, float g, float b, float a, int kind) {
         material.specular = {0.9f, 0.9f, 0.9f, 0};
     }
     material.power = 1.0f;
-    game.device->setMaterial(material);
+    device.setMaterial(material);
     return true;
 }
 
-bool updateLight(float angle) {
+bool updateLight(const GameState& state, float angle) {
     Vec3 d{-1, -1, 1};
-    d = transformNormal(d, matrixRotationY(game.heading * kDegToRad));
-    if (game.cockpitView == 1)
+    d = transformNormal(d, matrixRotationY(state.heading * kDegToRad));
+    if (state.cockpitView == 1)
         d = transformNormal(d, matrixRotationZ(-angle * kDegToRad));
 
     Light light;
     light.type = kLightDirectional;
     light.diffuse = {1, 1, 1, 0};
     light.direction = d;
-    game.device->setLight(0, light);
-    game.device->lightEnable(0, true);
+    state.device->setLight(0, light);
+    state.device->lightEnable(0, true);
     return true;
 }
 

@@ -56,39 +56,25 @@ bool touchesCone(float x, float /*y*/, float z, float radius, float height, floa
     return x * x + z * z <= r * r;
 }
 
-bool drawObstacles(bool moving) {
-    GraphicsDevice& device = *game.device;
+namespace {
+
+// The cones in index order, each moved (when `move` is set) and tested for contact right after
+// it, so that the cones after the first touch already see the bump.
+void passObstacles(bool move) {
     float h = game.heading * kDegToRad;
     float v = game.speed;
-    Matrix headingTurn = matrixRotationY(h);
-
     for (int i = 0; i < ObstacleCount; ++i) {
         Vec3& p = game.obstaclePositions[i];
-        if (moving) {
+        if (move) {
             p.z = wrap(p.z - std::cos(h) * v);
             p.x = wrap(p.x + std::sin(h) * v);
         }
-
-        float radius = game.obstacleRadii[i];
-        float height = game.obstacleHeights[i];
-        Matrix world = matrixRotationX(-1.5707964f) * matrixTranslation(0, 0.5f, 0) *
-                       matrixScaling(radius, height, radius) *
-                       matrixTranslation(p.x, game.groundLevel, p.z) * headingTurn;
-        if (game.cockpitView == 1) {
-            world = world * matrixRotationZ(game.bank * kDegToRad);
-            if (game.bumping) {
-                world = world * matrixRotationX(game.bumpTumble * kDegToRad);
-                game.clearColour = 0xFFFF8888;
-            }
-        }
-        device.setTransform(TransformState::World, world);
-
-        const Rgb& c = game.obstacleColours[i];
-        applyMaterial(c.r, c.g, c.b, game.sceneFade, 0);
-        if (game.obstacleMeshes[i])
-            game.obstacleMeshes[i]->drawSubset(0);
-
-        if (touchesCone(p.x, p.y, p.z, radius, height, game.groundLevel)) {
+        // The pink sky of a bump in the cockpit view, set by every cone that comes after the
+        // bump began; the next frame clears with it.
+        if (game.cockpitView == 1 && game.bumping)
+            game.clearColour = 0xFFFF8888;
+        if (touchesCone(p.x, p.y, p.z, game.obstacleRadii[i], game.obstacleHeights[i],
+                        game.groundLevel)) {
             game.bumping = 1;
             if (game.soundSystem)
                 game.soundSystem->playSound(0);
@@ -96,10 +82,46 @@ bool drawObstacles(bool moving) {
     }
 
     if (game.bumping && game.cockpitView) {
-        if (moving)
+        if (move)
             game.bumpTumble = game.bumpTumble + 10;
         if (game.bumpTumble > 90)
             game.bumpTumble = 90;
+    }
+}
+
+}  // namespace
+
+void moveObstacles() {
+    passObstacles(true);
+}
+
+void touchObstacles() {
+    passObstacles(false);
+}
+
+bool drawObstacles(const GameState& state) {
+    GraphicsDevice& device = *state.device;
+    Matrix headingTurn = matrixRotationY(state.heading * kDegToRad);
+
+    for (int i = 0; i < ObstacleCount; ++i) {
+        const Vec3& p = state.obstaclePositions[i];
+        float radius = state.obstacleRadii[i];
+        float height = state.obstacleHeights[i];
+        Matrix world = matrixRotationX(-1.5707964f) * matrixTranslation(0, 0.5f, 0) *
+                       matrixScaling(radius, height, radius) *
+                       matrixTranslation(p.x, state.groundLevel, p.z) * headingTurn;
+        if (state.cockpitView == 1) {
+            world = world * matrixRotationZ(state.bank * kDegToRad);
+            // The whole field tumbles with the tumble the step began with.
+            if (state.bumping)
+                world = world * matrixRotationX(state.drawnTumble * kDegToRad);
+        }
+        device.setTransform(TransformState::World, world);
+
+        const Rgb& c = state.obstacleColours[i];
+        applyMaterial(device, c.r, c.g, c.b, state.sceneFade, 0);
+        if (state.obstacleMeshes[i])
+            state.obstacleMeshes[i]->drawSubset(0);
     }
     return true;
 }

@@ -1,7 +1,14 @@
-// The obstacle field: the cone and sphere meshes, moving, drawing and touching the 250 cones.
+// The obstacle field: the cone and sphere meshes, moving, touching and drawing the 250 cones.
 #pragma once
 
+struct GameState;
+
 bool createSceneMeshes();
-bool drawObstacles(bool moving);
+// One step of flight: each cone moved opposite to the flight and tested for contact right after
+// it, in index order; in the cockpit view a bump turns the sky pink and tumbles the field.
+void moveObstacles();
+// The contact tests alone, as a repaint runs them: the cones stay where they are.
+void touchObstacles();
+bool drawObstacles(const GameState& state);
 bool touchesCone(float x, float y, float z, float radius, float height, float groundLevel);
 void releaseSceneMeshes();

@@ -8,36 +8,19 @@
 #include "scene/device_setup.h"
 #include "scene/obstacles.h"
 
-bool drawTargets(bool moving) {
-    GraphicsDevice& device = *game.device;
-    device.setRenderState(RenderState::FogEnable, 0);
+namespace {
 
+void passTargets(bool move) {
     float h = game.heading * kDegToRad;
     float v = game.speed;
-    Matrix headingTurn = matrixRotationY(h);
-
     for (int i = 0; i < TargetCount; ++i) {
         Vec3& p = game.targetPositions[i];
-        if (moving) {
+        if (move) {
             p.z = p.z - std::cos(h) * v;
             p.x = p.x + std::sin(h) * v;
         }
 
         float r = game.targetRadii[i];
-        Matrix world = matrixTranslation(0, 1, 0) * matrixScaling(r, 5 * r, r) *
-                       matrixTranslation(p.x, game.groundLevel, p.z) * headingTurn;
-        if (game.cockpitView == 1) {
-            world = world * matrixRotationZ(game.bank * kDegToRad);
-            if (game.bumping)
-                world = world * matrixRotationX(game.bumpTumble * kDegToRad);
-        }
-        device.setTransform(TransformState::World, world);
-
-        const Colour4& c = game.targetColours[i];
-        applyMaterial(c.r, c.g, c.b, c.a, 1);
-        if (game.targetMeshes[i])
-            game.targetMeshes[i]->drawSubset(0);
-
         if (game.targetPassed[i] == 0 && game.bumping == 0 &&
             touchesCone(p.x, p.y, p.z, r, 5 * r, game.groundLevel)) {
             game.targetPassed[i] = 1;
@@ -61,6 +44,40 @@ bool drawTargets(bool moving) {
                 }
             }
         }
+    }
+}
+
+}  // namespace
+
+void moveTargets() {
+    passTargets(true);
+}
+
+void touchTargets() {
+    passTargets(false);
+}
+
+bool drawTargets(const GameState& state) {
+    GraphicsDevice& device = *state.device;
+    device.setRenderState(RenderState::FogEnable, 0);
+    Matrix headingTurn = matrixRotationY(state.heading * kDegToRad);
+
+    for (int i = 0; i < TargetCount; ++i) {
+        const Vec3& p = state.targetPositions[i];
+        float r = state.targetRadii[i];
+        Matrix world = matrixTranslation(0, 1, 0) * matrixScaling(r, 5 * r, r) *
+                       matrixTranslation(p.x, state.groundLevel, p.z) * headingTurn;
+        if (state.cockpitView == 1) {
+            world = world * matrixRotationZ(state.bank * kDegToRad);
+            if (state.bumping)
+                world = world * matrixRotationX(state.bumpTumble * kDegToRad);
+        }
+        device.setTransform(TransformState::World, world);
+
+        const Colour4& c = state.targetColours[i];
+        applyMaterial(device, c.r, c.g, c.b, c.a, 1);
+        if (state.targetMeshes[i])
+            state.targetMeshes[i]->drawSubset(0);
     }
 
     device.setRenderState(RenderState::FogEnable, 1);

@@ -1,4 +1,11 @@
-// The four targets: moved, drawn without fog, and tested for a pass.
+// The four targets: moved, tested for a pass, and drawn without fog.
 #pragma once
 
-bool drawTargets(bool moving);
+struct GameState;
+
+// One step of flight: each target moved opposite to the flight and tested for a pass right after
+// it; a pass records its time, plays its sound and picks the next target.
+void moveTargets();
+// The pass tests alone, as a repaint runs them: the targets stay where they are.
+void touchTargets();
+bool drawTargets(const GameState& state);

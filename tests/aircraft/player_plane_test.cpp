@@ -9,6 +9,20 @@ namespace {
 
 constexpr float kPi = 3.141592654f;
 
+// The plane's part of a frame step: drawn with the tumble the step began with, then tumbled.
+int stepPlane() {
+    game.drawnTumble = game.bumpTumble;
+    int result = drawPlayerPlane(game);
+    tumblePlayerPlane();
+    return result;
+}
+
+// A repaint draws the plane as it stands.
+int repaintPlane() {
+    game.drawnTumble = game.bumpTumble;
+    return drawPlayerPlane(game);
+}
+
 class PlayerPlaneTest : public PictureTest {
   protected:
     void SetUp() override {
@@ -21,7 +35,7 @@ class PlayerPlaneTest : public PictureTest {
 };
 
 TEST_F(PlayerPlaneTest, LevelFlightDrawsTheNoseForwardAtRadiusFive) {
-    EXPECT_EQ(drawPlayerPlane(1), 1);
+    EXPECT_EQ(stepPlane(), 1);
     Matrix world = worldAtDraw(*device);
     // The file's nose along -z flies along +z, at twice the size for a radius of 2.5.
     Vec3 nose = transformCoord({0, 0, -1}, world);
@@ -36,7 +50,7 @@ TEST_F(PlayerPlaneTest, LevelFlightDrawsTheNoseForwardAtRadiusFive) {
 
 TEST_F(PlayerPlaneTest, BankOfThirtyRollsSixtyAndYawsMinusFifteen) {
     game.bank = 30;
-    drawPlayerPlane(1);
+    stepPlane();
     Matrix expected = matrixRotationY(kPi) * matrixRotationZ(60 * kDegToRad) *
                       matrixScaling(2, 2, 2) * matrixRotationY(-15 * kDegToRad);
     expectMatrixNear(worldAtDraw(*device), expected);
@@ -52,7 +66,7 @@ TEST_F(PlayerPlaneTest, BankOfThirtyRollsSixtyAndYawsMinusFifteen) {
 
 TEST_F(PlayerPlaneTest, OutsideABumpTheCallersAmbientLevelLightsThePlane) {
     device->setRenderState(RenderState::Ambient, 0x00550000);
-    drawPlayerPlane(1);
+    stepPlane();
     EXPECT_EQ(ambientAtDraw(*device), 0x00550000u);
     EXPECT_EQ(device->lastState(RenderState::Ambient), 0x00404040u);
     EXPECT_EQ(game.bumpTumble, 0.0f);
@@ -61,7 +75,7 @@ TEST_F(PlayerPlaneTest, OutsideABumpTheCallersAmbientLevelLightsThePlane) {
 TEST_F(PlayerPlaneTest, BumpTumblesUnderARedLightAndWrapsPast360) {
     game.bumping = 1;
     game.bumpTumble = 340;
-    drawPlayerPlane(1);
+    stepPlane();
     Matrix base =
         matrixRotationY(kPi) * matrixRotationZ(0) * matrixScaling(2, 2, 2) * matrixRotationY(0);
     expectMatrixNear(worldAtDraw(*device), base * matrixRotationX(340 * kDegToRad));
@@ -70,7 +84,7 @@ TEST_F(PlayerPlaneTest, BumpTumblesUnderARedLightAndWrapsPast360) {
     EXPECT_FLOAT_EQ(game.bumpTumble, 360);  // exactly 360 is not wrapped
 
     device->reset();
-    drawPlayerPlane(1);
+    stepPlane();
     expectMatrixNear(worldAtDraw(*device), base * matrixRotationX(360 * kDegToRad), 1e-4f);
     EXPECT_FLOAT_EQ(game.bumpTumble, 20);  // 380 wrapped
 }
@@ -78,9 +92,9 @@ TEST_F(PlayerPlaneTest, BumpTumblesUnderARedLightAndWrapsPast360) {
 TEST_F(PlayerPlaneTest, RepaintDuringABumpKeepsTheTumble) {
     game.bumping = 1;
     game.bumpTumble = 100;
-    drawPlayerPlane(0);
+    repaintPlane();
     EXPECT_FLOAT_EQ(game.bumpTumble, 100);
-    drawPlayerPlane(0);
+    repaintPlane();
     EXPECT_FLOAT_EQ(game.bumpTumble, 100);
     EXPECT_EQ(ambientAtDraw(*device), 0x00F02020u);
     Matrix base = matrixRotationY(kPi) * matrixScaling(2, 2, 2);
@@ -90,7 +104,7 @@ TEST_F(PlayerPlaneTest, RepaintDuringABumpKeepsTheTumble) {
 
 TEST_F(PlayerPlaneTest, ModelWithoutAMeshDrawsNothing) {
     model.mesh.reset();
-    EXPECT_EQ(drawPlayerPlane(1), 1);
+    EXPECT_EQ(stepPlane(), 1);
     EXPECT_EQ(device->count("DrawSubset"), 0u);
     EXPECT_EQ(device->count("SetMaterial"), 0u);
 }

@@ -34,14 +34,20 @@ class ResultScreenTest : public PictureTest {
         resetResultScreen();
         device->reset();
     }
+    // One step of the result screen as the frame step runs it: move, draw, present.
+    void step() {
+        moveResultScreen();
+        drawResultScreen(game, resultScreen);
+        device->present();
+    }
     // Draws frames up to and including `frame` (counting from 1), the last one on a clean log.
     void runTo(uint32_t frame) {
         while (drawn_ + 1 < frame) {
-            drawResultScreen();
+            step();
             ++drawn_;
         }
         device->reset();
-        drawResultScreen();
+        step();
         ++drawn_;
     }
     float scaleAtDraw() const {

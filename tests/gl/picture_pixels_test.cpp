@@ -3,6 +3,7 @@
 // background pinned and turned with the bank.
 #include <functional>
 
+#include "game/frame_step.h"
 #include "game/game_state.h"
 #include "hud/digit_display.h"
 #include "hud/hud.h"
@@ -58,7 +59,10 @@ TEST_F(PicturePixelsTest, RecordTimeShowsLargeAndRedDigitByDigit) {
     game.gameOver = 1;  // no arrow, the time as it stands
     game.lastPassRecord = 1;
     game.elapsedTenths = 10293;
-    frame([] { updateHud(); });
+    frame([] {
+        updateGameClock();
+        drawHud(game);
+    });
 
     const uint32_t shown[5] = {1, 0, 2, 9, 3};
     for (int i = 0; i < 5; ++i) {
@@ -79,7 +83,10 @@ TEST_F(PicturePixelsTest, RunningTimeShowsSmallAndBlue) {
     game.digitDisplay = &digits;
     game.gameOver = 1;
     game.elapsedTenths = 99999;  // every glyph 30 rows, drawn 15 high
-    frame([] { updateHud(); });
+    frame([] {
+        updateGameClock();
+        drawHud(game);
+    });
     for (int i = 0; i < 5; ++i) {
         int x = 595 + 8 * i + 2;
         EXPECT_TRUE(colourNear(at(x, 5 + 7), 0, 0, 255, 2)) << "digit " << i;
@@ -99,21 +106,30 @@ TEST_F(PicturePixelsTest, ArrowTurnsTowardsTheTarget) {
 
     // Straight ahead: the tip points up the screen, foreshortened to cos 70 degrees.
     game.targetPositions[0] = {0, 0, 100};
-    frame([] { updateHud(); });
+    frame([] {
+        updateGameClock();
+        drawHud(game);
+    });
     EXPECT_TRUE(colourNear(at(320, 433), 255, 0, 0, 2));
     EXPECT_TRUE(colourNear(at(320, 448), 0, 0, 0, 2));
     EXPECT_TRUE(colourNear(at(300, 433), 0, 0, 0, 2));
 
     // A quarter turn to the right in the world: the world's +x shows on the left of the screen.
     game.targetPositions[0] = {100, 0, 0};
-    frame([] { updateHud(); });
+    frame([] {
+        updateGameClock();
+        drawHud(game);
+    });
     EXPECT_TRUE(colourNear(at(296, 442), 255, 0, 0, 2));
     EXPECT_TRUE(colourNear(at(344, 442), 0, 0, 0, 2));
     EXPECT_TRUE(colourNear(at(320, 433), 0, 0, 0, 2));
 
     // Far away the arrow pales to white.
     game.targetPositions[0] = {0, 0, -9000};
-    frame([] { updateHud(); });
+    frame([] {
+        updateGameClock();
+        drawHud(game);
+    });
     EXPECT_TRUE(colourNear(at(320, 451), 255, 255, 255, 2));
     EXPECT_TRUE(colourNear(at(320, 433), 0, 0, 0, 2));
 }
@@ -132,7 +148,11 @@ TEST_F(PicturePixelsTest, SparksAreTexturedSquaresSizedByDistance) {
         sparks.velocityX[i] = sparks.velocityY[i] = sparks.velocityZ[i] = 0;
         sparks.age[i] = 0;  // drawn at age 1: red
     }
-    frame([&] { sparks.draw(*dev, 1); });
+    frame([&] {
+        sparks.advance();
+        sparks.draw(*dev);
+        ;
+    });
 
     // All at the burst point (0, 0, 20), 40 units from the chase eye, so a square of
     // 480 x 4 / 40 = 48 pixels about the screen centre: x 296..344, y 216..264. Red, under a
@@ -147,7 +167,12 @@ TEST_F(PicturePixelsTest, SparksAreTexturedSquaresSizedByDistance) {
     EXPECT_TRUE(colourNear(at(292, 240), 0, 0, 0, 2));  // left of it
 
     // A repaint during a bump shows no sparks.
-    frame([&] { sparks.draw(*dev, 0); });
+    game.burstEffect = &sparks;
+    game.bumping = 1;
+    ASSERT_TRUE(dev->clear(kClearTarget | kClearZBuffer, kSky, 1.0f, 0));
+    drawFlight(game, FrameKind::Repaint);
+    grab();
+    game.burstEffect = nullptr;
     EXPECT_TRUE(colourNear(at(308, 240), 0, 0, 0, 0));
 }
 
@@ -169,7 +194,7 @@ TEST_F(PicturePixelsTest, BackgroundIsPinnedAndTurnsWithTheBank) {
     ASSERT_TRUE(game.backgroundSprite && game.backgroundTexture);
     game.sceneFade = 1.0f;
 
-    frame([] { drawBackground(0); });
+    frame([] { drawBackground(game, 0); });
     EXPECT_TRUE(colourNear(at(320, 210), 255, 0, 0, 2));
     EXPECT_TRUE(colourNear(at(420, 210), 0, 0, 255, 2));
     EXPECT_TRUE(colourNear(at(5, 5), 255, 255, 255, 2));
@@ -177,7 +202,7 @@ TEST_F(PicturePixelsTest, BackgroundIsPinnedAndTurnsWithTheBank) {
 
     // Cockpit view, bank 30: the picture turns clockwise on the screen about (320, 210).
     float bank = 30;
-    frame([&] { drawBackground(-bank * kDegToRad); });
+    frame([&] { drawBackground(game, -bank * kDegToRad); });
     EXPECT_TRUE(colourNear(at(320, 210), 255, 0, 0, 2));
     int bx = int(std::lround(320 + 100 * std::cos(bank * kDegToRad)));
     int by = int(std::lround(210 + 100 * std::sin(bank * kDegToRad)));
@@ -189,10 +214,10 @@ TEST_F(PicturePixelsTest, BackgroundFadesWithTheScene) {
     game.backgroundSprite = dev->createSprite();
     game.backgroundTexture = dev->createTexture(markedBackground());
     game.sceneFade = 0.5f;  // alpha 127 over the black sky
-    frame([] { drawBackground(0); });
+    frame([] { drawBackground(game, 0); });
     EXPECT_TRUE(colourNear(at(100, 100), 127, 127, 127, 2));
     game.sceneFade = -0.01f;
-    frame([] { drawBackground(0); });
+    frame([] { drawBackground(game, 0); });
     EXPECT_TRUE(colourNear(at(100, 100), 0, 0, 0, 0));
 }
 

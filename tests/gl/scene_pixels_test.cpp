@@ -52,10 +52,10 @@ class ScenePixelsTest : public ::testing::Test {
 
     void drawFrame() {
         gl->clear(kClearTarget | kClearZBuffer, 0xFF000000, 1.0f, 0);
-        updateLight(0);
+        updateLight(game, 0);
         gl->beginScene();
-        drawObstacles(false);
-        drawTargets(false);
+        drawObstacles(game);
+        drawTargets(game);
         gl->endScene();
         ASSERT_TRUE(gl->readBackBuffer(pixels));
     }

@@ -19,7 +19,7 @@ class BackgroundTest : public PictureTest {
     }
     DeviceCall drawnWith(float angle) {
         device->reset();
-        EXPECT_TRUE(drawBackground(angle));
+        EXPECT_TRUE(drawBackground(game, angle));
         auto draws = device->callsOf("SpriteDraw");
         EXPECT_EQ(draws.size(), 1u);
         return draws.empty() ? DeviceCall{} : draws[0];
@@ -69,7 +69,7 @@ TEST_F(BackgroundTest, OpacityFollowsTheSceneFade) {
 }
 
 TEST_F(BackgroundTest, DrawIsOneClosedBatch) {
-    drawBackground(0.2f);
+    drawBackground(game, 0.2f);
     ASSERT_EQ(device->calls.size(), 3u);
     EXPECT_EQ(device->calls[0].op, "SpriteBegin");
     EXPECT_EQ(device->calls[1].op, "SpriteDraw");
@@ -81,7 +81,7 @@ TEST_F(BackgroundTest, ReleaseDropsBothAndADrawAfterwardsFails) {
     EXPECT_EQ(game.backgroundTexture, nullptr);
     EXPECT_EQ(game.backgroundSprite, nullptr);
     releaseBackground();
-    EXPECT_FALSE(drawBackground(0));
+    EXPECT_FALSE(drawBackground(game, 0));
     EXPECT_TRUE(device->calls.empty());
 }
 

@@ -37,45 +37,45 @@ TEST_F(HudTest, BearingIsZeroAheadQuarterTurnRightHalfTurnBehind) {
     game.targetPositions[1] = {100, 0, 0};
     game.targetPositions[2] = {0, 0, -100};
     game.targetPositions[3] = {-100, 500, 0};
-    EXPECT_NEAR(bearingToTarget(0), 0.0f, 1e-6f);
-    EXPECT_NEAR(bearingToTarget(1), kPi / 2, 1e-6f);
-    EXPECT_NEAR(std::fabs(bearingToTarget(2)), kPi, 1e-6f);
+    EXPECT_NEAR(bearingToTarget(game, 0), 0.0f, 1e-6f);
+    EXPECT_NEAR(bearingToTarget(game, 1), kPi / 2, 1e-6f);
+    EXPECT_NEAR(std::fabs(bearingToTarget(game, 2)), kPi, 1e-6f);
     // The height plays no part.
-    EXPECT_NEAR(bearingToTarget(3), -kPi / 2, 1e-6f);
+    EXPECT_NEAR(bearingToTarget(game, 3), -kPi / 2, 1e-6f);
 }
 
 TEST_F(HudTest, BearingTurnsWithTheHeading) {
     game.targetPositions[0] = {0, 0, 100};
     game.targetPositions[1] = {100, 0, 0};
     game.heading = 90;
-    EXPECT_NEAR(bearingToTarget(0), kPi / 2, 1e-5f);
-    EXPECT_NEAR(std::fabs(bearingToTarget(1)), kPi, 1e-5f);
+    EXPECT_NEAR(bearingToTarget(game, 0), kPi / 2, 1e-5f);
+    EXPECT_NEAR(std::fabs(bearingToTarget(game, 1)), kPi, 1e-5f);
     game.heading = -45;
     game.targetPositions[2] = {100, 0, 100};
-    EXPECT_NEAR(bearingToTarget(2), 0.0f, 1e-5f);
+    EXPECT_NEAR(bearingToTarget(game, 2), 0.0f, 1e-5f);
 }
 
 TEST_F(HudTest, ArrowPalesInSixteenStepsOverNineThousandUnits) {
     game.targetPositions[0] = {0, 0, 4500};
-    EXPECT_EQ(arrowColour(0), 0xFFFF7777u);
+    EXPECT_EQ(arrowColour(game, 0), 0xFFFF7777u);
     game.targetPositions[0] = {0, 0, 9000};
-    EXPECT_EQ(arrowColour(0), 0xFFFFFFFFu);  // k = 15
+    EXPECT_EQ(arrowColour(game, 0), 0xFFFFFFFFu);  // k = 15
     game.targetPositions[0] = {0, 0, 8999};
-    EXPECT_EQ(arrowColour(0), 0xFFFF0000u + 14 * 0x1111u);  // k = 14
+    EXPECT_EQ(arrowColour(game, 0), 0xFFFF0000u + 14 * 0x1111u);  // k = 14
     game.targetPositions[0] = {0, 0, 25000};
-    EXPECT_EQ(arrowColour(0), 0xFFFFFFFFu);
+    EXPECT_EQ(arrowColour(game, 0), 0xFFFFFFFFu);
     game.targetPositions[0] = {0, 3000, 0};
-    EXPECT_EQ(arrowColour(0), 0xFFFF0000u);  // right above: horizontal distance 0
+    EXPECT_EQ(arrowColour(game, 0), 0xFFFF0000u);  // right above: horizontal distance 0
 
     // The step works on the whole word: blue's step carries into the red and green bytes.
     game.targetPositions[1] = {-3600, 0, 2700};  // distance 4500
-    EXPECT_EQ(arrowColour(1), 0xFF7777FFu);
+    EXPECT_EQ(arrowColour(game, 1), 0xFF7777FFu);
     game.targetPositions[1] = {9000, 0, 0};
-    EXPECT_EQ(arrowColour(1), 0xFFFFFFFFu);
+    EXPECT_EQ(arrowColour(game, 1), 0xFFFFFFFFu);
 }
 
 TEST_F(HudTest, ArrowIsLaidFlatAndTurnedTowardsTheBearing) {
-    ASSERT_TRUE(drawArrow(0.0f, 0xFF123456));
+    ASSERT_TRUE(drawArrow(game, 0.0f, 0xFF123456));
     ASSERT_EQ(device->calls.size(), 3u);
     EXPECT_EQ(device->calls[0].op, "SpriteBegin");
     EXPECT_EQ(device->calls[1].op, "SpriteDrawTransform");
@@ -99,7 +99,7 @@ TEST_F(HudTest, ArrowIsLaidFlatAndTurnedTowardsTheBearing) {
 
     // A target at a quarter turn to the right (world +x) shows on the left of the screen.
     device->reset();
-    ASSERT_TRUE(drawArrow(kPi / 2, 0xFFFFFFFF));
+    ASSERT_TRUE(drawArrow(game, kPi / 2, 0xFFFFFFFF));
     Matrix turned = device->callsOf("SpriteDrawTransform")[0].matrix;
     tip = transformCoord({32, 0, 0}, turned);
     EXPECT_NEAR(tip.x, 320 - 32, 1e-3);
@@ -108,7 +108,7 @@ TEST_F(HudTest, ArrowIsLaidFlatAndTurnedTowardsTheBearing) {
 
 TEST_F(HudTest, ArrowWithoutItsPictureDrawsNothing) {
     game.arrowTexture.reset();
-    EXPECT_FALSE(drawArrow(0.0f, 0xFFFFFFFF));
+    EXPECT_FALSE(drawArrow(game, 0.0f, 0xFFFFFFFF));
     EXPECT_TRUE(device->calls.empty());
 }
 
@@ -118,7 +118,8 @@ TEST_F(HudTest, FlightShowsTheArrowForTheCurrentTargetAndTheSmallBlueTime) {
     game.gameStartTick = 1000;
     game.pausedMs = 500;
     game.nowTick = 13849;
-    ASSERT_TRUE(updateHud());
+    updateGameClock();
+    ASSERT_TRUE(drawHud(game));
     EXPECT_EQ(game.elapsedTenths, 123u);
 
     auto arrows = device->callsOf("SpriteDrawTransform");
@@ -140,14 +141,16 @@ TEST_F(HudTest, ClockCountsInUnsignedArithmeticAcrossTheTickWrap) {
     game.gameStartTick = 0xFFFFFF00u;
     game.pausedMs = 0;
     game.nowTick = 0x00000F00u;  // 4096 ms after the start, through the wrap
-    updateHud();
+    updateGameClock();
+    drawHud(game);
     EXPECT_EQ(game.elapsedTenths, 40u);
 }
 
 TEST_F(HudTest, RecordPassShowsTheLargeRedTime) {
     game.lastPassRecord = 1;
     game.nowTick = 5000;
-    updateHud();
+    updateGameClock();
+    drawHud(game);
     auto glyphs = device->callsOf("SpriteDraw");
     ASSERT_EQ(glyphs.size(), 5u);
     EXPECT_FLOAT_EQ(glyphs[0].translation.x, 555);
@@ -165,7 +168,8 @@ TEST_F(HudTest, IntroFinishAndGameOverFreezeTheClockAndHideTheArrow) {
         game.introActive = game.allTargetsPassed = game.gameOver = 0;
         game.*flag = 1;
         device->reset();
-        ASSERT_TRUE(updateHud());
+        updateGameClock();
+        ASSERT_TRUE(drawHud(game));
         EXPECT_EQ(game.elapsedTenths, 777u);
         EXPECT_EQ(device->count("SpriteDrawTransform"), 0u);
         auto glyphs = device->callsOf("SpriteDraw");
@@ -176,7 +180,8 @@ TEST_F(HudTest, IntroFinishAndGameOverFreezeTheClockAndHideTheArrow) {
 
 TEST_F(HudTest, TimeBeyondFiveDigitsSimplyDisappears) {
     game.nowTick = 100000u * 100u;
-    EXPECT_TRUE(updateHud());
+    updateGameClock();
+    EXPECT_TRUE(drawHud(game));
     EXPECT_EQ(game.elapsedTenths, 100000u);
     EXPECT_EQ(device->count("SpriteDraw"), 0u);
     EXPECT_EQ(device->count("SpriteDrawTransform"), 1u);

@@ -23,6 +23,11 @@ class SparkleEffectTest : public PictureTest {
     const PointVertex* vertices() {
         return static_cast<const PointVertex*>(sparkles->vertexBuffer->lock());
     }
+    // The fountain's part of a result-screen step: the counted sparkles moved, then drawn.
+    int step(float x, float y, float z, int channel, int count) {
+        sparkles->advance(count);
+        return sparkles->draw(*device, x, y, z, channel, count);
+    }
     uint32_t drawnCount() {
         auto lists = device->callsOf("DrawPointList");
         return lists.empty() ? 0 : lists.back().count;
@@ -75,12 +80,12 @@ TEST_F(SparkleEffectTest, ColourFadesFromWhiteToTheChannelThenToBlue) {
 TEST_F(SparkleEffectTest, ParticleStillRisesAtAge111AndSinksFrom112) {
     sparkles->velocityY[0] = 0.5f;
     sparkles->age[0] = 110;
-    sparkles->draw(*device, 0, 0, 0, 2, 1);  // steps with the pull of age 110
+    step(0, 0, 0, 2, 1);  // steps with the pull of age 110
     float y = sparkles->positionY[0];
-    sparkles->draw(*device, 0, 0, 0, 2, 1);  // age 111: 0.00004 x 111^2 = 0.493
+    step(0, 0, 0, 2, 1);  // age 111: 0.00004 x 111^2 = 0.493
     EXPECT_GT(sparkles->positionY[0], y);
     y = sparkles->positionY[0];
-    sparkles->draw(*device, 0, 0, 0, 2, 1);  // age 112: 0.502
+    step(0, 0, 0, 2, 1);  // age 112: 0.502
     EXPECT_LT(sparkles->positionY[0], y);
     EXPECT_NEAR(sparkles->positionY[0] - y, 0.5f - 0.00004f * 112 * 112, 1e-6f);
 }
@@ -91,12 +96,12 @@ TEST_F(SparkleEffectTest, OldParticleIsDrawnOnceAt127ThenRebornAtTheSource) {
     sparkles->velocityZ[0] = 0.2f;
     sparkles->age[0] = 126;
     sparkles->positionX[0] = 4;
-    sparkles->draw(*device, 0, 0, 0, 2, 1);
+    step(0, 0, 0, 2, 1);
     EXPECT_EQ(sparkles->age[0], 127u);
     EXPECT_FLOAT_EQ(vertices()[0].x, 4.1f);
     EXPECT_EQ(vertices()[0].colour, 0x000000FFu);
 
-    sparkles->draw(*device, 0, 0, 0, 2, 1);
+    step(0, 0, 0, 2, 1);
     EXPECT_EQ(sparkles->age[0], 0u);
     EXPECT_EQ(vertices()[0].x, 0.0f);
     EXPECT_EQ(vertices()[0].y, 0.0f);
@@ -104,29 +109,29 @@ TEST_F(SparkleEffectTest, OldParticleIsDrawnOnceAt127ThenRebornAtTheSource) {
     EXPECT_EQ(vertices()[0].colour, 0x00FFFFFFu);
 
     // Reborn particles leave with the velocity they had.
-    sparkles->draw(*device, 0, 0, 0, 2, 1);
+    step(0, 0, 0, 2, 1);
     EXPECT_FLOAT_EQ(vertices()[0].x, 0.1f);
     EXPECT_FLOAT_EQ(vertices()[0].y, 0.9f);
 }
 
 TEST_F(SparkleEffectTest, OnlyTheCountedParticlesMoveAndAreDrawn) {
     uint32_t age10 = sparkles->age[10];
-    EXPECT_EQ(sparkles->draw(*device, 25, -15, 10, 2, 0), 1);
+    EXPECT_EQ(step(25, -15, 10, 2, 0), 1);
     EXPECT_TRUE(device->calls.empty());
     EXPECT_EQ(sparkles->age[10], age10);
 
-    sparkles->draw(*device, 25, -15, 10, 2, 10);
+    step(25, -15, 10, 2, 10);
     EXPECT_EQ(drawnCount(), 10u);
     EXPECT_EQ(sparkles->age[10], age10);
     EXPECT_EQ(sparkles->positionZ[10], 0.0f);
 
     device->reset();
-    sparkles->draw(*device, 25, -15, 10, 2, 6000);
+    step(25, -15, 10, 2, 6000);
     EXPECT_EQ(drawnCount(), 5000u);
 }
 
 TEST_F(SparkleEffectTest, DrawnAroundTheSourceWithTinyPoints) {
-    sparkles->draw(*device, 25, -15, 10, 2, 1255);
+    step(25, -15, 10, 2, 1255);
     auto transforms = device->callsOf("SetTransform");
     ASSERT_EQ(transforms.size(), 1u);
     EXPECT_EQ(transforms[0].transform, TransformState::World);

@@ -44,6 +44,27 @@ class SceneTest : public ::testing::Test {
         return out;
     }
 
+    // The obstacles' and targets' parts of a frame step (moved and tested, then drawn) and of a
+    // repaint (tested where they stand, then drawn).
+    static void stepObstacles() {
+        game.drawnTumble = game.bumpTumble;
+        moveObstacles();
+        drawObstacles(game);
+    }
+    static void repaintObstacles() {
+        game.drawnTumble = game.bumpTumble;
+        touchObstacles();
+        drawObstacles(game);
+    }
+    static void stepTargets() {
+        moveTargets();
+        drawTargets(game);
+    }
+    static void repaintTargets() {
+        touchTargets();
+        drawTargets(game);
+    }
+
     RecordingDevice* recorder = nullptr;
 };
 
@@ -58,7 +79,7 @@ TEST_F(SceneTest, WrapIsStrictAndZComesBeforeX) {
     game.obstaclePositions[0] = {3000, 0, -3000};
     game.obstaclePositions[1] = {-3000.5f, 0, 0};
     game.obstaclePositions[2] = {0, 0, -3000.5f};
-    drawObstacles(true);
+    stepObstacles();
     EXPECT_EQ(game.obstaclePositions[0].x, 3000.0f);
     EXPECT_EQ(game.obstaclePositions[0].z, -3000.0f);
     EXPECT_EQ(game.obstaclePositions[1].x, 2999.5f);
@@ -68,7 +89,7 @@ TEST_F(SceneTest, WrapIsStrictAndZComesBeforeX) {
     game.heading = 90;
     game.speed = 10;
     game.obstaclePositions[3] = {2995, 0, 100};
-    drawObstacles(true);
+    stepObstacles();
     EXPECT_NEAR(game.obstaclePositions[3].x, 2995 + 10 - 6000, 1e-3);
     EXPECT_NEAR(game.obstaclePositions[3].z, 100 - std::cos(90 * kDegToRad) * 10, 1e-3);
 }
@@ -78,7 +99,7 @@ TEST_F(SceneTest, RedrawWithoutMovingStillTestsContact) {
     game.obstaclePositions[5] = {0, 0, 0};
     game.obstacleHeights[5] = 150;
     game.obstacleRadii[5] = 100;
-    drawObstacles(false);
+    repaintObstacles();
     EXPECT_EQ(game.bumping, 1);
     EXPECT_EQ(game.obstaclePositions[5].x, 0.0f);
 }
@@ -104,7 +125,7 @@ TEST_F(SceneTest, ObstacleWorldMatrixIsTheProductInOrder) {
             game.cockpitView = cockpit;
             game.bumping = bump;
             game.bumpTumble = 40;
-            drawObstacles(false);
+            repaintObstacles();
             auto w = worlds();
             ASSERT_EQ(w.size(), 250u);
             for (int i : {0, 17, 249}) {
@@ -131,20 +152,20 @@ TEST_F(SceneTest, CockpitBumpTumblesUpTo90AndTurnsTheSkyPink) {
     game.bumpTumble = 0;
     game.clearColour = 0xFF123456;
     for (int i = 1; i <= 12; ++i) {
-        drawObstacles(true);
+        stepObstacles();
         EXPECT_EQ(game.bumpTumble, std::min(10.0f * i, 90.0f));
     }
     EXPECT_EQ(game.clearColour, 0xFFFF8888u);
     game.cockpitView = 0;
     game.bumpTumble = 30;
-    drawObstacles(true);
+    stepObstacles();
     EXPECT_EQ(game.bumpTumble, 30.0f);
 }
 
 TEST_F(SceneTest, ObstaclesAreLitWithTheirColourAndFade) {
     clearField();
     game.sceneFade = 0.25f;
-    drawObstacles(false);
+    repaintObstacles();
     auto materials = recorder->callsOf("SetMaterial");
     ASSERT_EQ(materials.size(), 250u);
     const Material& m = materials[7].material;
@@ -158,17 +179,17 @@ TEST_F(SceneTest, ObstaclesAreLitWithTheirColourAndFade) {
 
 TEST_F(SceneTest, TargetPassRadiusIs48AtAltitude60) {
     game.targetPositions[2] = {48, 0, 0};
-    drawTargets(false);
+    repaintTargets();
     EXPECT_EQ(game.targetPassed[2], 1);
     game.targetPositions[3] = {48.01f, 0, 0};
-    drawTargets(false);
+    repaintTargets();
     EXPECT_EQ(game.targetPassed[3], 0);
 }
 
 TEST_F(SceneTest, NoPassWhileBumping) {
     game.bumping = 1;
     game.targetPositions[0] = {0, 0, 0};
-    drawTargets(false);
+    repaintTargets();
     EXPECT_EQ(game.targetPassed[0], 0);
 }
 
@@ -176,7 +197,7 @@ TEST_F(SceneTest, PassOrderRecordsAndTheLastPass) {
     game.elapsedTenths = 500;
     game.bestPassTimes[2] = 500;  // equal counts as a record
     game.targetPositions[2] = {0, 0, 0};
-    drawTargets(false);
+    repaintTargets();
     EXPECT_EQ(game.targetPassed[2], 1);
     EXPECT_EQ(game.passTimes[2], 500u);
     EXPECT_EQ(game.lastPassRecord, 1);
@@ -187,7 +208,7 @@ TEST_F(SceneTest, PassOrderRecordsAndTheLastPass) {
     game.bestPassTimes[0] = 599;
     game.targetPositions[2] = {0, 0, 9000};
     game.targetPositions[0] = {0, 0, 0};
-    drawTargets(false);
+    repaintTargets();
     EXPECT_EQ(game.lastPassRecord, 0);
     EXPECT_EQ(game.bestPassTimes[0], 599u);
     EXPECT_EQ(game.currentTarget, 1);
@@ -195,7 +216,7 @@ TEST_F(SceneTest, PassOrderRecordsAndTheLastPass) {
     game.targetPassed[1] = 1;
     game.targetPositions[0] = {0, 0, 9000};
     game.targetPositions[3] = {10, 0, 10};
-    drawTargets(false);
+    repaintTargets();
     EXPECT_EQ(game.allTargetsPassed, 1);
     EXPECT_EQ(game.currentTarget, 1);  // keeps its last value
 }
@@ -203,15 +224,15 @@ TEST_F(SceneTest, PassOrderRecordsAndTheLastPass) {
 TEST_F(SceneTest, TargetsMoveWithoutWrapAndDrawUnfogged) {
     game.targetPositions[0] = {0, 0, 3005};
     game.speed = 10;
-    drawTargets(true);
+    stepTargets();
     EXPECT_EQ(game.targetPositions[0].z, 2995.0f);
     game.targetPositions[1] = {0, 0, -3005};
     game.speed = -10;
-    drawTargets(true);
+    stepTargets();
     EXPECT_EQ(game.targetPositions[1].z, -2995.0f);
 
     recorder->reset();
-    drawTargets(false);
+    repaintTargets();
     auto states = recorder->callsOf("SetRenderState");
     ASSERT_EQ(states.size(), 2u);
     EXPECT_EQ(states.front().state, RenderState::FogEnable);
