@@ -241,18 +241,13 @@ TEST(ModelFile, MeshesOutsideFramesAreNotMovedByTheFrames) {
     EXPECT_EQ(cornerZ(frames.mesh), (std::vector<float>{5, 5, 5, 1, 1, 1}));
 }
 
-TEST(ModelFile, FramesTheImporterWouldDropAreReported) {
-    // An unnamed only child with a mesh is folded into its parent; frames below it would vanish.
-    const std::string folded =
-        "xof 0303txt 0032\nFrame Root {\n Frame {\n" + triangleAtZ("A", "0.0") + "}\n}\n";
-    EXPECT_EQ(load(folded).mesh.indices.size(), 3u);
-    const std::string lost = "xof 0303txt 0032\nFrame Root {\n Frame {\n" +
-                             triangleAtZ("A", "0.0") + " Frame Below {\n" +
-                             triangleAtZ("B", "1.0") + "}\n}\n}\n";
-    ModelData model;
-    std::string error;
-    EXPECT_FALSE(loadText(lost, model, error));
-    EXPECT_NE(error.find("unnamed frame"), std::string::npos) << error;
+TEST(ModelFile, UnnamedFramesAreFramesLikeAnyOther) {
+    // An unnamed frame holding a mesh and a frame below it: both meshes, each where its frames
+    // put it.
+    const std::string nested = "xof 0303txt 0032\nFrame Root {\n" + kMoveZ5 + " Frame {\n" +
+                               triangleAtZ("A", "0.0") + " Frame Below {\n" + kMoveZ5 +
+                               triangleAtZ("B", "1.0") + "}\n}\n}\n";
+    EXPECT_EQ(cornerZ(load(nested).mesh), (std::vector<float>{5, 5, 5, 11, 11, 11}));
 }
 
 TEST(ModelFile, LoadsFromAWindowsStyleName) {
