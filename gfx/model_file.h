@@ -1,4 +1,4 @@
-// DirectX X model files (text and binary) loaded through assimp into one mesh with one subset per
+// DirectX X model files (text, binary and MSZIP-compressed) read into one mesh with one subset per
 // material, in the file's own coordinates, winding and texture names; plus bounding radius and
 // vertex normals of such a mesh.
 #pragma once

@@ -109,7 +109,7 @@ TEST(ModelFile, HandWrittenModelKeepsItsMaterialsInFileOrder) {
 }
 
 TEST(ModelFile, TextureNamesStayExactlyAsWritten) {
-    // The importer turns doubled backslashes into single ones; the name must not change.
+    // No escapes: doubled backslashes stay doubled, the name must not change.
     EXPECT_EQ(load(handWrittenModel("..\\\\media\\\\wing.dds")).materials[0].textureFile,
               "..\\\\media\\\\wing.dds");
     EXPECT_EQ(load(handWrittenModel("a/b\\c.dds")).materials[0].textureFile, "a/b\\c.dds");
@@ -163,7 +163,7 @@ TEST(ModelFile, VertexFormatSaysWhatTheFileHad) {
         EXPECT_EQ(v.u, 0.0f);
         EXPECT_EQ(v.v, 0.0f);
     }
-    // A file without materials gets the importer's single grey material.
+    // A file without materials gets a single grey material.
     ASSERT_EQ(bare.materials.size(), 1u);
     EXPECT_EQ(bare.materials[0].textureFile, "");
     EXPECT_EQ(bare.mesh.faceSubsets, (std::vector<uint32_t>{0}));
@@ -205,8 +205,8 @@ std::vector<float> cornerZ(const MeshData& mesh) {
 }
 
 TEST(ModelFile, MeshesOutsideFramesAreNotMovedByTheFrames) {
-    // The importer hangs a top-level mesh into the root frame and loses the root frame's own
-    // meshes from its node; both must come back, each placed as the file says.
+    // A top-level mesh next to a frame with a mesh of its own: both come back, each placed as
+    // the file says.
     const ModelData both = load("xof 0303txt 0032\nFrame Root {\n" + kMoveZ5 +
                                 triangleAtZ("A", "0.0") + "}\n" + triangleAtZ("B", "1.0"));
     std::vector<float> z = cornerZ(both.mesh);
