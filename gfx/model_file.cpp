@@ -103,7 +103,7 @@ bool inflateBlocks(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
 // ---------------------------------------------------------------------------------------------
 // Tokens and values of the text and binary forms.
 
-enum class Token { End, Name, String, Open, Close, Guid, Separator, Other };
+enum class Token { End, Name, String, Open, Close, Guid, Separator, Template, Other };
 
 bool isSpaceChar(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -112,7 +112,7 @@ bool isDigitChar(char c) {
     return c >= '0' && c <= '9';
 }
 bool endsWord(char c) {
-    return isSpaceChar(c) || std::strchr("{}\";,<", c);
+    return isSpaceChar(c) || (c != '\0' && std::strchr("{}\";,<", c));
 }
 
 class XTokens {
@@ -212,7 +212,8 @@ bool XTokens::next(Token& token, std::string* text) {
                 : tag == 10              ? Token::Open
                 : tag == 11              ? Token::Close
                 : tag == 19 || tag == 20 ? Token::Separator
-                : tag == 3 || tag == 6 || tag == 7 || (tag >= 12 && tag <= 18) || tag == 31 ||
+                : tag == 31              ? Token::Template
+                : tag == 3 || tag == 6 || tag == 7 || (tag >= 12 && tag <= 18) ||
                         (tag >= 40 && tag <= 52)
                     ? Token::Other
                     : Token::End;
@@ -546,7 +547,7 @@ bool XFileReader::read() {
             globalMaterials_.emplace_back();
             globalNames_.emplace_back();
             ok = readMaterial(globalMaterials_.back(), &globalNames_.back());
-        } else if (token == Token::Name) {
+        } else if (token == Token::Name || token == Token::Template) {
             ok = skipObject();  // templates and everything the model does not use
         } else if (token == Token::Open) {
             ok = in_.skipToClose("reference");

@@ -145,4 +145,15 @@ TEST(ModelForms, BinaryStringsEndWithAShortOrALongTerminator) {
     EXPECT_EQ(loadBytes(file).materials.at(0).textureFile, name);
 }
 
+TEST(ModelForms, BinaryTemplatesAreSkipped) {
+    BinaryX x;
+    x.word(31).name("Mesh").open().word(5);
+    for (int i = 0; i < 16; ++i) x.bytes.push_back(uint8_t(i));
+    x.word(41).name("nVertices").word(20).word(52).name("Vector").name("vertices").word(14);
+    x.name("nVertices").word(15).word(20).word(14).word(18).word(18).word(18).word(15).close();
+    const std::vector<uint8_t> quad = binaryQuad();
+    x.bytes.insert(x.bytes.end(), quad.begin() + 16, quad.end());
+    EXPECT_EQ(loadBytes(x.bytes).mesh.faceSubsets.size(), 2u);
+}
+
 }  // namespace

@@ -261,6 +261,23 @@ TEST(HostileXFiles, StructuralAbuseIsRefused) {
     EXPECT_FALSE(loadBytes(list.bytes, model, error));
 }
 
+TEST(HostileXFiles, ZeroBytesInTextAreCharactersOfAWord) {
+    // Words, and the objects skipped over, move past a zero byte instead of stopping at it.
+    const std::string mesh = "Mesh { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; ";
+    ModelData model;
+    std::string error;
+    for (const std::string& text :
+         {"KeyValuePair { " + std::string(1, '\0') + " }\n" + mesh + "}\n",
+          mesh + std::string(1, '\0') + " { } }\n", mesh + "Junk " + std::string(3, '\0') + "}\n",
+          mesh + std::string(1, '\0')}) {
+        loadBytes(bytesOf("xof 0303txt 0032\n" + text), model, error);
+    }
+    EXPECT_TRUE(loadBytes(
+        bytesOf("xof 0303txt 0032\nKeyValuePair { " + std::string(1, '\0') + " }\n" + mesh + "}\n"),
+        model, error))
+        << error;
+}
+
 TEST(HostileXFiles, FilesWithoutTrianglesFail) {
     ModelData model;
     std::string error;
