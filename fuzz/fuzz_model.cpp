@@ -1,4 +1,4 @@
-// Fuzzes X model loading with assimp's importer behind our pre-check, then the mesh helpers on
+// Fuzzes X model loading (text, binary and compressed files), then the mesh helpers on
 // what came out: every index names a vertex, every triangle a material.
 #include <cmath>
 #include <cstddef>

@@ -20,6 +20,7 @@
 #include "gfx/model_file.h"
 #include "gfx/texture_file.h"
 #include "tests/gfxload/x_files.h"
+#include "tests/gfxload/x_writer.h"
 
 namespace {
 
@@ -484,6 +485,10 @@ void modelSeeds(std::map<std::string, Bytes>& out) {
     out["hand_written.x"] = text(handWrittenModel());
     out["binary32.x"] = binaryQuad(false);
     out["binary64.x"] = binaryQuad(true);
+    out["hand_written64.x"] = xwriter::binaryFromText(handWrittenModel(), true);
+    // Compressed, in blocks small enough that they refer back into each other.
+    out["hand_written_tzip.x"] = xwriter::compressed(text(handWrittenModel()), 512);
+    out["binary_bzip.x"] = xwriter::compressed(binaryQuad(false), 64);
     out["skin_animation.x"] = text(R"(xof 0303txt 0032
 template Vector { <3d82ab5e-62da-11cf-ab39-0020af71e433> FLOAT x; FLOAT y; FLOAT z; }
 AnimTicksPerSecond { 30; }

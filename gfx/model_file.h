@@ -1,4 +1,4 @@
-// DirectX X model files (text and binary) loaded through assimp into one mesh with one subset per
+// DirectX X model files (text, binary and MSZIP-compressed) read into one mesh with one subset per
 // material, in the file's own coordinates, winding and texture names; plus bounding radius and
 // vertex normals of such a mesh.
 #pragma once
@@ -29,7 +29,10 @@ constexpr size_t kMaxModelFileBytes = size_t(64) << 20;
 // MeshData.fvf says which vertex fields the file had: position, normal, diffuse (vertex colours)
 // and the number of texture coordinate sets, e.g. 0x112 for normals and one set; a field the
 // file did not have is 0 in every vertex. Polygons are split into fans around their first
-// corner.
+// corner. Subsets: the file's top-level materials, then each mesh's own materials (meshes in
+// frames first, a frame's before its children's, then those outside any frame), then one grey
+// material when a mesh has no material list. Text, binary and compressed ("tzip", "bzip")
+// files with 32- or 64-bit floats; a file that cannot be read gives a message and an empty out.
 bool loadModelFromX(const std::string& path, ModelData& out, std::string& error);
 bool loadModelFromXBuffer(const uint8_t* data, size_t size, ModelData& out, std::string& error);
 

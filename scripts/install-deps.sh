@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libepoxy-dev
-  libassimp-dev libfluidsynth-dev libstb-dev libfontconfig-dev
+  zlib1g-dev libfluidsynth-dev libstb-dev libfontconfig-dev
   timgm6mb-soundfont fluidsynth
   fonts-dejavu-core fonts-ipafont-gothic zenity
   libgtest-dev libgmock-dev libbenchmark-dev

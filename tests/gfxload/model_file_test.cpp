@@ -109,7 +109,7 @@ TEST(ModelFile, HandWrittenModelKeepsItsMaterialsInFileOrder) {
 }
 
 TEST(ModelFile, TextureNamesStayExactlyAsWritten) {
-    // The importer turns doubled backslashes into single ones; the name must not change.
+    // No escapes: doubled backslashes stay doubled, the name must not change.
     EXPECT_EQ(load(handWrittenModel("..\\\\media\\\\wing.dds")).materials[0].textureFile,
               "..\\\\media\\\\wing.dds");
     EXPECT_EQ(load(handWrittenModel("a/b\\c.dds")).materials[0].textureFile, "a/b\\c.dds");
@@ -163,7 +163,7 @@ TEST(ModelFile, VertexFormatSaysWhatTheFileHad) {
         EXPECT_EQ(v.u, 0.0f);
         EXPECT_EQ(v.v, 0.0f);
     }
-    // A file without materials gets the importer's single grey material.
+    // A file without materials gets a single grey material.
     ASSERT_EQ(bare.materials.size(), 1u);
     EXPECT_EQ(bare.materials[0].textureFile, "");
     EXPECT_EQ(bare.mesh.faceSubsets, (std::vector<uint32_t>{0}));
@@ -205,8 +205,8 @@ std::vector<float> cornerZ(const MeshData& mesh) {
 }
 
 TEST(ModelFile, MeshesOutsideFramesAreNotMovedByTheFrames) {
-    // The importer hangs a top-level mesh into the root frame and loses the root frame's own
-    // meshes from its node; both must come back, each placed as the file says.
+    // A top-level mesh next to a frame with a mesh of its own: both come back, each placed as
+    // the file says.
     const ModelData both = load("xof 0303txt 0032\nFrame Root {\n" + kMoveZ5 +
                                 triangleAtZ("A", "0.0") + "}\n" + triangleAtZ("B", "1.0"));
     std::vector<float> z = cornerZ(both.mesh);
@@ -241,18 +241,93 @@ TEST(ModelFile, MeshesOutsideFramesAreNotMovedByTheFrames) {
     EXPECT_EQ(cornerZ(frames.mesh), (std::vector<float>{5, 5, 5, 1, 1, 1}));
 }
 
-TEST(ModelFile, FramesTheImporterWouldDropAreReported) {
-    // An unnamed only child with a mesh is folded into its parent; frames below it would vanish.
-    const std::string folded =
-        "xof 0303txt 0032\nFrame Root {\n Frame {\n" + triangleAtZ("A", "0.0") + "}\n}\n";
-    EXPECT_EQ(load(folded).mesh.indices.size(), 3u);
-    const std::string lost = "xof 0303txt 0032\nFrame Root {\n Frame {\n" +
-                             triangleAtZ("A", "0.0") + " Frame Below {\n" +
-                             triangleAtZ("B", "1.0") + "}\n}\n}\n";
-    ModelData model;
+TEST(ModelFile, UnnamedFramesAreFramesLikeAnyOther) {
+    // An unnamed frame holding a mesh and a frame below it: both meshes, each where its frames
+    // put it.
+    const std::string nested = "xof 0303txt 0032\nFrame Root {\n" + kMoveZ5 + " Frame {\n" +
+                               triangleAtZ("A", "0.0") + " Frame Below {\n" + kMoveZ5 +
+                               triangleAtZ("B", "1.0") + "}\n}\n}\n";
+    EXPECT_EQ(cornerZ(load(nested).mesh), (std::vector<float>{5, 5, 5, 11, 11, 11}));
+}
+
+const std::string kTriangle = " 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;\n";
+
+TEST(ModelFile, MaterialsComeTopLevelFirstThenMeshByMeshThenTheDefault) {
+    const std::string file =
+        "xof 0303txt 0032\n"
+        "Material Shared { 1.0;0.0;0.0;1.0;; 2.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n"
+        "Mesh B {" +
+        kTriangle +
+        " 1; 3;0,1,2;; }\n"
+        "Frame F { Mesh A {" +
+        kTriangle +
+        " 2; 3;0,1,2;, 3;0,2,1;;\n"
+        "  MeshMaterialList { 3; 2; 1,2;; { Shared }\n"
+        "   Material Own { 0.0;1.0;0.0;1.0;; 3.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n"
+        "   { Late } } } }\n"
+        "Material Late { 0.0;0.0;1.0;1.0;; 4.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }\n";
+    const ModelData model = load(file);
+    // Shared and Late (top level, by name wherever they stand), A's own, then the grey material
+    // of B, which has no material list.
+    ASSERT_EQ(model.materials.size(), 4u);
+    EXPECT_EQ(model.materials[0].material.power, 2.0f);
+    EXPECT_EQ(model.materials[1].material.power, 4.0f);
+    EXPECT_EQ(model.materials[2].material.power, 3.0f);
+    EXPECT_EQ(model.materials[3].material.diffuse, (Colour4{0.5f, 0.5f, 0.5f, 1}));
+    // A's first face uses Own, its second Late; B's face the grey one.
+    EXPECT_EQ(model.mesh.faceSubsets, (std::vector<uint32_t>{1, 2, 3}));
+    EXPECT_EQ(corner(model.mesh, 0, 1).position.y, 1.0f);  // A's second face, wound 0, 2, 1
+
+    ModelData refused;
     std::string error;
-    EXPECT_FALSE(loadText(lost, model, error));
-    EXPECT_NE(error.find("unnamed frame"), std::string::npos) << error;
+    std::string unknown = file;
+    unknown.replace(unknown.find("{ Late }"), 8, "{ Nope }");
+    EXPECT_FALSE(loadText(unknown, refused, error));
+    EXPECT_NE(error.find("unknown material 'Nope'"), std::string::npos) << error;
+    std::string outOfRange = file;
+    outOfRange.replace(outOfRange.find("1,2;; {"), 5, "1,3;;");
+    EXPECT_FALSE(loadText(outOfRange, refused, error));
+    EXPECT_NE(error.find("face material index out of range"), std::string::npos) << error;
+}
+
+TEST(ModelFile, TemplatesCommentsClassIdsAndUnknownObjectsAreSkipped) {
+    const ModelData model = load(
+        "xof 0303txt 0032\n# a comment { with a brace\n"
+        "template Mesh { <3D82AB44-62DA-11cf-AB39-0020AF71E433> DWORD nVertices; [...] }\n"
+        "KeyValuePair { \"note\"; \"a } in a string\"; }\n"
+        "Mesh { <3D82AB44-62DA-11cf-AB39-0020AF71E433> // class id\n" +
+        kTriangle + " 1; 3;0,1,2;;\n DeclData { 1; 2;0;3;0;; 0; } FVFData { 256; 0; } }\n");
+    EXPECT_EQ(model.mesh.indices, (std::vector<uint32_t>{0, 1, 2}));
+}
+
+TEST(ModelFile, NumbersPolygonsAndMissingNormalIndices) {
+    // Exponents, signs, a missing whole part or fraction; a pentagon becomes a fan of three, a
+    // line is not drawn; the normal face gives the pentagon's first corners only.
+    const ModelData model = load(
+        "xof 0303txt 0032\nMesh { 5; 1e1;-.5;+2.;, 0;0;0;, 1.0;0;0;, 1.5;1;0;, 0.5;2E-1;0;;\n"
+        " 2; 5;0,1,2,3,4;, 2;0,1;;\n"
+        " MeshNormals { 1; 0.0;0.0;1.0;; 2; 2;0,0;, 0;; } }\n");
+    ASSERT_EQ(model.mesh.faceSubsets.size(), 3u);
+    EXPECT_EQ(xyz(corner(model.mesh, 0, 0).position), (std::array<float, 3>{10, -0.5f, 2}));
+    EXPECT_EQ(corner(model.mesh, 2, 2).position.y, 0.2f);
+    EXPECT_EQ(corner(model.mesh, 0, 1).normal.z, 1.0f);
+    EXPECT_EQ(corner(model.mesh, 0, 2).normal.z, 0.0f);  // no normal index for it
+    EXPECT_EQ(model.mesh.fvf, kFvfPositionNormal);
+    const std::string good = "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n";
+    load(good);
+    auto refused = [&](const std::string& at, const char* bad) {
+        std::string text = good;
+        text.replace(text.find(at), 1, bad);
+        ModelData model;
+        std::string error;
+        return !loadText(text, model, error) && !error.empty();
+    };
+    for (const char* bad : {"1.#IND00", "nan", "1e99", "--1", "0x10", "1.5.", "e5"}) {
+        EXPECT_TRUE(refused("1;0;0;", bad)) << bad << " as a coordinate";
+    }
+    for (const char* bad : {"1.5", "x", "99999999999", "1e1"}) {
+        EXPECT_TRUE(refused("1; 3;", bad)) << bad << " as a count";
+    }
 }
 
 TEST(ModelFile, LoadsFromAWindowsStyleName) {

@@ -113,7 +113,7 @@ TEST(RealXFiles, WhatTheyHold) {
     EXPECT_EQ(model.mesh.indices.size(), 3u);
     EXPECT_EQ(model.mesh.fvf, kFvfXyz);
 
-    // A skin weight for vertex 1000000 of 24: the importer would write far outside its memory.
+    // A skin weight for vertex 1000000 of 24 names a vertex the mesh does not have.
     EXPECT_FALSE(loadModelFromX(kRealFiles + "malformed_skinweights_oob.x", model, error));
     EXPECT_NE(error.find("skin weight index out of range"), std::string::npos) << error;
 }
@@ -243,7 +243,7 @@ TEST(HostileXFiles, StructuralAbuseIsRefused) {
         " { Mesh { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; } }\n";
     EXPECT_NE(failureOf(longName).find("frame name too long"), std::string::npos);
 
-    // Two material lists would give the importer more face materials than faces.
+    // Two material lists would give the faces two materials each.
     const std::string twoLists =
         replaced(handWrittenModel(), "      MeshMaterialList {\n        1;",
                  "      MeshMaterialList { 1; 1; 0;; { Green } }\n"
@@ -259,6 +259,23 @@ TEST(HostileXFiles, StructuralAbuseIsRefused) {
     BinaryX list;
     list.name("Mesh").open().word(6).dword(0x40000001).dword(3);
     EXPECT_FALSE(loadBytes(list.bytes, model, error));
+}
+
+TEST(HostileXFiles, ZeroBytesInTextAreCharactersOfAWord) {
+    // Words, and the objects skipped over, move past a zero byte instead of stopping at it.
+    const std::string mesh = "Mesh { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; ";
+    ModelData model;
+    std::string error;
+    for (const std::string& text :
+         {"KeyValuePair { " + std::string(1, '\0') + " }\n" + mesh + "}\n",
+          mesh + std::string(1, '\0') + " { } }\n", mesh + "Junk " + std::string(3, '\0') + "}\n",
+          mesh + std::string(1, '\0')}) {
+        loadBytes(bytesOf("xof 0303txt 0032\n" + text), model, error);
+    }
+    EXPECT_TRUE(loadBytes(
+        bytesOf("xof 0303txt 0032\nKeyValuePair { " + std::string(1, '\0') + " }\n" + mesh + "}\n"),
+        model, error))
+        << error;
 }
 
 TEST(HostileXFiles, FilesWithoutTrianglesFail) {
