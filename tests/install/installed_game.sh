@@ -22,6 +22,7 @@ need() {
 need appstreamcli
 need desktop-file-validate
 need update-mime-database
+need update-desktop-database
 need man
 
 cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 ||
@@ -54,6 +55,10 @@ exec_line=$(grep '^Exec=' "$desktop")
 [ "$exec_line" = "Exec=\"$prefix/bin/dravik\" %f" ] || fail "desktop entry: $exec_line"
 grep -qx 'MimeType=application/x-dravik-recording;' "$desktop" || fail "desktop entry MimeType"
 grep -qx 'Icon=dravik' "$desktop" || fail "desktop entry Icon"
+# The install brought the prefix's desktop database up to date: a double click on a recording
+# in the file manager finds the game.
+grep -qx "application/x-dravik-recording=$app_id.desktop;" \
+    "$prefix/share/applications/mimeinfo.cache" || fail "mimeinfo.cache does not send *.dvk to the game"
 
 # The MIME type: the database built from the installed package names *.dvk.
 update-mime-database "$prefix/share/mime" >/dev/null 2>&1 || fail "update-mime-database"
