@@ -120,8 +120,13 @@ std::string iconSvg() {
            "\" fill=\"url(#fill)\"/>\n";
     for (const auto& poly : d.plane) {
         svg += "  <polygon fill=\"" + hex(d.planeColour) + "\" points=\"";
-        for (size_t i = 0; i < poly.size(); ++i)
-            svg += (i ? " " : "") + number(poly[i].x) + "," + number(poly[i].y);
+        for (size_t i = 0; i < poly.size(); ++i) {
+            if (i > 0)
+                svg += ' ';
+            svg += number(poly[i].x);
+            svg += ',';
+            svg += number(poly[i].y);
+        }
         svg += "\"/>\n";
     }
     svg += "</svg>\n";
