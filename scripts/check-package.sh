@@ -5,6 +5,7 @@
 # it is ended. Needs root and debootstrap; not part of CI (the root alone takes minutes).
 # Usage: sudo bash scripts/check-package.sh DEB [ROOT]
 #   ROOT: an existing fresh root to copy (kept as it is), else one is made with debootstrap.
+#   NO_RECOMMENDS=1: install without the recommended packages, to show the dependencies suffice.
 set -euo pipefail
 deb=$(readlink -f "${1:?usage: check-package.sh DEB [ROOT]}")
 pristine=${2:-}
@@ -31,11 +32,19 @@ name=$(basename "$deb")
 
 start=$(date +%s)
 chroot "$root" apt-get update -q >"$work/update.log"
-chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/$name" >"$work/install.log" ||
+options=()
+if [ "${NO_RECOMMENDS:-0}" = 1 ]; then options+=(--no-install-recommends); fi
+chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${options[@]}" "/tmp/$name" \
+  >"$work/install.log" ||
   { tail -30 "$work/install.log"; exit 1; }
 echo "check-package: apt-get install took $(($(date +%s) - start)) s," \
   "$(grep -c '^Setting up' "$work/install.log") packages set up"
 
+echo "check-package: installed: $(chroot "$root" dpkg-query -W -f='${Package} ${Version}, ${Installed-Size} KiB' dravik)"
+# The package's triggers built the MIME database (and the desktop one, when desktop-file-utils
+# came along): recordings are known, and sent to the game.
+chroot "$root" grep -h 'x-dravik-recording' /usr/share/mime/globs2 \
+  /usr/share/applications/mimeinfo.cache 2>/dev/null || true
 echo "check-package: dravik --version in the fresh root:"
 chroot "$root" /usr/games/dravik --version
 chroot "$root" sh -c 'command -v dravik' || echo "check-package: (dravik is not on root's PATH: /usr/games is a user's)"
