@@ -2,11 +2,13 @@
 # which are known only now (the prefix can be given to `cmake --install`), and installs them:
 #  - the desktop entry, whose Exec runs the program by its full path, so the menu starts it
 #    whether or not the program's folder is on the desktop's PATH;
-#  - the manual page, which names the data folder.
+#  - the manual page, which names the data folder;
+#  - the change log, compressed as Debian keeps it.
 # Then, for an install straight into a prefix (no DESTDIR: not a package being staged), brings
 # the prefix's MIME and desktop databases up to date, as a package's triggers would.
 # Expects DRAVIK_SOURCE_DIR, DRAVIK_BINARY_DIR, DRAVIK_APP_ID, DRAVIK_BINDIR, DRAVIK_DATADIR,
-# DRAVIK_DATAROOTDIR, DRAVIK_MANDIR, PROJECT_VERSION; CMAKE_INSTALL_PREFIX is the install's.
+# DRAVIK_DATAROOTDIR, DRAVIK_MANDIR, DRAVIK_DOCDIR, PROJECT_VERSION; CMAKE_INSTALL_PREFIX is the
+# install's.
 set(program "${CMAKE_INSTALL_PREFIX}/${DRAVIK_BINDIR}/dravik")
 set(exec "${program}")
 string(REPLACE "%" "%%" exec "${exec}")
@@ -38,6 +40,12 @@ if(NOT gzipped EQUAL 0)
   message(FATAL_ERROR "gzip of the manual page failed")
 endif()
 file(INSTALL "${staged}/dravik.6.gz" DESTINATION "${CMAKE_INSTALL_PREFIX}/${DRAVIK_MANDIR}/man6")
+configure_file("${DRAVIK_BINARY_DIR}/packaging/changelog" "${staged}/changelog" COPYONLY)
+execute_process(COMMAND gzip -9nf "${staged}/changelog" RESULT_VARIABLE gzipped)
+if(NOT gzipped EQUAL 0)
+  message(FATAL_ERROR "gzip of the change log failed")
+endif()
+file(INSTALL "${staged}/changelog.gz" DESTINATION "${CMAKE_INSTALL_PREFIX}/${DRAVIK_DOCDIR}")
 
 if("$ENV{DESTDIR}" STREQUAL "")
   find_program(update_mime update-mime-database)

@@ -46,6 +46,9 @@ appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/$app_id.metain
     >"$scratch/appstream.log" 2>&1 || { cat "$scratch/appstream.log" >&2; fail "metainfo"; }
 grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
     "$prefix/share/metainfo/$app_id.metainfo.xml" || fail "metainfo launchable"
+# The tree as a whole: the metainfo's launchable is the installed desktop entry.
+appstreamcli validate-tree --no-net --pedantic "$prefix" >"$scratch/appstream.log" 2>&1 ||
+    { cat "$scratch/appstream.log" >&2; fail "appstreamcli validate-tree"; }
 
 # The desktop entry: valid, runs the installed program by its full path (the menu need not have
 # the prefix on its PATH) with the file the file manager gives it, for recordings.
