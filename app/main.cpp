@@ -4,13 +4,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "game/game_state.h"
+#include "gfx/data_folder.h"
 #include "platform/fluid_music_service.h"
 #include "platform/gl_device.h"
+#include "platform/install_paths.h"
 #include "platform/sdl_input.h"
 #include "platform/sdl_ticks.h"
 #include "platform/sdl_window.h"
@@ -48,13 +52,35 @@ int runMainLoopLoggingSteps(const char* path) {
 
 }  // namespace
 
-int main(int /*argc*/, char** /*argv*/) {
+int main(int argc, char** argv) {
+    CommandLine options;
+    std::string error;
+    if (!parseCommandLine(std::vector<std::string>(argv + (argc > 0), argv + argc), options,
+                          error)) {
+        std::fprintf(stderr, "dravik: %s\nTry 'dravik --help' for more information.\n",
+                     error.c_str());
+        return kExitUsage;
+    }
+    if (options.action == CommandLine::Action::Help) {
+        std::fputs(usageText("dravik").c_str(), stdout);
+        return 0;
+    }
+    if (options.action == CommandLine::Action::Version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
+    // The game's data is found from where the program lies; the working folder stays the
+    // player's, so a relative recording path and the file dialogs start from there.
+    setDataFolder(findDataFolder());
+
     static SdlWindow window;
     static SdlTickSource ticks;
     static SdlInputSource input;
     static FluidMusicService music;
 
     createProgramObjects();
+    if (!options.recording.empty())
+        replayWhenRunning(options.recording);
     if (!window.create())
         return 0;
     window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });

@@ -11,6 +11,13 @@
 
 namespace {
 constexpr uint32_t kStepThresholdMs = 30;
+std::string pendingReplay;
+}  // namespace
+
+void replayWhenRunning(const std::string& path) {
+    pendingReplay = path;
+    if (!path.empty() && !controllerChoiceMade())
+        game.keyboardChosen = 1;
 }
 
 int32_t eventWaitMs() {
@@ -53,6 +60,10 @@ bool runPass(int& exitCode, bool* stepped) {
             return false;
         }
         game.startupStage = 2;
+        if (!pendingReplay.empty()) {
+            replayRecordingFile(pendingReplay);
+            pendingReplay.clear();
+        }
     }
 
     if (game.running) {

@@ -53,12 +53,7 @@ void loadAndReplay() {
     if (!game.mainWindow ||
         !game.mainWindow->openFileDialog(recordingDialog(kLoadTitle, false), path))
         return;
-    if (game.flightRecorder && game.flightRecorder->loadFromFile(path))
-        game.mainWindow->invalidate();
-    else
-        showMessage(kLoadFailedMessage);
-    // Whether the load worked or not, the replay starts over what the recorder now holds.
-    startReplay();
+    replayRecordingFile(path);
 }
 
 void save() {
@@ -79,6 +74,17 @@ void togglePause() {
 }
 
 }  // namespace
+
+void replayRecordingFile(const std::string& path) {
+    if (game.flightRecorder && game.flightRecorder->loadFromFile(path)) {
+        if (game.mainWindow)
+            game.mainWindow->invalidate();
+    } else {
+        showMessage(kLoadFailedMessage);
+    }
+    // Whether the load worked or not, the replay starts over what the recorder now holds.
+    startReplay();
+}
 
 bool controllerChoiceMade() {
     return game.mouseChosen || game.keyboardChosen || game.controllerChosen;

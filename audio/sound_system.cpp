@@ -6,6 +6,7 @@
 
 #include "app/messages.h"
 #include "game/game_state.h"
+#include "gfx/data_folder.h"
 
 namespace {
 
@@ -51,10 +52,16 @@ bool SoundSystem::init() {
         return false;
     performance = service;
 
-    char directory[kMaxPath];
-    if (getcwd(directory, sizeof directory) == nullptr)
-        return false;
-    workingDirectory = directory;
+    // The loader searches the game's data folder when the program has one (an installed game
+    // started in any folder), else the current directory.
+    if (!dataFolder().empty()) {
+        workingDirectory = dataFolder();
+    } else {
+        char directory[kMaxPath];
+        if (getcwd(directory, sizeof directory) == nullptr)
+            return false;
+        workingDirectory = directory;
+    }
 
     for (int i = 0; i < MusicCount; ++i) {
         if (!loadInto(*service, workingDirectory, kMusicFiles[i], music[i]))

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "gfx/data_folder.h"
 #include "gfx/dds_reader.h"
 
 #define STBI_NO_STDIO
@@ -26,7 +27,7 @@ std::string localPath(const std::string& path) {
 bool readFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& out,
                    std::string& error) {
     out.clear();
-    const std::string name = localPath(path);
+    const std::string name = dataFilePath(localPath(path));
     std::error_code ec;
     const auto status = std::filesystem::status(name, ec);
     if (status.type() == std::filesystem::file_type::not_found) {

@@ -17,7 +17,8 @@ constexpr uint64_t kMaxImagePixels = uint64_t(64) << 20;
 // Media names are written Windows style (".\media\star.dds"); this turns every '\' into '/'.
 std::string localPath(const std::string& path);
 
-// Reads a whole regular file (its name through localPath) of at most `limit` bytes.
+// Reads a whole regular file (its name through localPath, under the data folder) of at most
+// `limit` bytes.
 bool readFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& out,
                    std::string& error);
 

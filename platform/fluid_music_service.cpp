@@ -17,6 +17,7 @@
 #include "app/messages.h"
 #include "audio/midi_file.h"
 #include "audio/wave_file.h"
+#include "gfx/data_folder.h"
 #include "platform/audio_mixer.h"
 
 namespace {
@@ -49,7 +50,7 @@ void complain(const std::string& path, const std::string& why) {
 // The whole file, refused when it is larger than `limit`.
 bool readWholeFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes,
                    std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = std::fopen(dataFilePath(path).c_str(), "rb");
     if (file == nullptr) {
         error = std::strerror(errno);
         return false;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "gfx/data_folder.h"
 #include "platform/gl_device.h"
 #include "platform/status_painter.h"
 #include "platform/zenity.h"
@@ -116,7 +117,7 @@ bool SdlWindow::create() {
 
 // The whole file, when it is there and no larger than `limit` bytes.
 static bool readSmallFile(const char* path, size_t limit, std::vector<unsigned char>& bytes) {
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = std::fopen(dataFilePath(path).c_str(), "rb");
     if (!file)
         return false;
     bytes.resize(limit + 1);

@@ -77,7 +77,7 @@ mkdir -p "$results"
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 
 if [ "${1:-}" != "--no-build" ] && [ "${1:-}" != "--table" ]; then
-    bash scripts/install-deps.sh || exit 1
+    bash scripts/install-test-deps.sh || exit 1
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DDRAVIK_BENCH=ON -DBUILD_TESTING=OFF \
         > "$results/configure.log" 2>&1 || { cat "$results/configure.log"; exit 1; }
     cmake --build "$build" -j2 --target dravik dravik_media dravik_bench \

@@ -1,30 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build, run and test the game.
-# Non-interactive and safe to run again: apt-get skips what is already there.
+# Installs the Debian 12 packages needed to build the game and play it: the compiler and build
+# tools, the libraries it links, and what it uses at run time (a General MIDI SoundFont, the
+# fonts, zenity for the dialogs, the Mesa GL driver). The test tools are in install-test-deps.sh.
 set -euo pipefail
+cd "$(dirname "$0")"
 
 packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libepoxy-dev
   zlib1g-dev libfluidsynth-dev libstb-dev libfontconfig-dev
-  timgm6mb-soundfont fluidsynth
-  fonts-dejavu-core fonts-ipafont-gothic zenity
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils libgl1-mesa-dri libegl1 libegl-mesa0 mesa-utils
-  sox clang clang-format libclang-rt-14-dev imagemagick
+  timgm6mb-soundfont fonts-dejavu-core fonts-ipafont-gothic zenity libgl1-mesa-dri
 )
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-
-if [ "${#missing[@]}" -gt 0 ]; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash apt-install.sh "${packages[@]}"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the game needs, builds everything and runs the whole test suite.
+# Installs what the game and its tests need, builds everything and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-test-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 cd build

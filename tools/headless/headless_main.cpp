@@ -1,8 +1,10 @@
 // The headless runner's entry point: the command line, then the run.
 #include <cstdio>
 
+#include "gfx/data_folder.h"
 #include "headless_options.h"
 #include "headless_runner.h"
+#include "platform/install_paths.h"
 
 int main(int argc, char** argv) {
     HeadlessOptions options;
@@ -15,6 +17,8 @@ int main(int argc, char** argv) {
         std::fputs(kHeadlessUsage, stdout);
         return 0;
     }
+    // The media beside the program (the build folder), whatever the working folder.
+    setDataFolder(findDataFolder());
     HeadlessRunner runner(options);
     return runner.run();
 }

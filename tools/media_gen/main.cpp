@@ -1,5 +1,5 @@
 // dravik-media-gen: writes every media file the game loads into one folder, deterministically.
-// Usage: dravik-media-gen OUTPUT_DIR [--png-previews PREVIEW_DIR]
+// Usage: dravik-media-gen OUTPUT_DIR [--png-previews PREVIEW_DIR] [--icons ICON_DIR]
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "dds_writer.h"
+#include "icon.h"
 #include "pictures.h"
 #include "plane_model.h"
 #include "preview.h"
@@ -29,10 +30,12 @@ bool makeFolder(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string outDir, previewDir;
+    std::string outDir, previewDir, iconDir;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--png-previews") == 0 && i + 1 < argc) {
             previewDir = argv[++i];
+        } else if (std::strcmp(argv[i], "--icons") == 0 && i + 1 < argc) {
+            iconDir = argv[++i];
         } else if (outDir.empty() && argv[i][0] != '-') {
             outDir = argv[i];
         } else {
@@ -41,7 +44,9 @@ int main(int argc, char** argv) {
         }
     }
     if (outDir.empty()) {
-        std::fprintf(stderr, "usage: dravik-media-gen OUTPUT_DIR [--png-previews PREVIEW_DIR]\n");
+        std::fprintf(
+            stderr,
+            "usage: dravik-media-gen OUTPUT_DIR [--png-previews PREVIEW_DIR] [--icons ICON_DIR]\n");
         return 2;
     }
     if (!makeFolder(outDir) || (!previewDir.empty() && !makeFolder(previewDir))) {
@@ -59,6 +64,12 @@ int main(int argc, char** argv) {
         writePng(d + "dravik.png", pictures.icon) && writeEveningTune(d + "evening.mid") &&
         writeVelmoTune(d + "velmo.mid") && writeWav(d + "crush.wav", makeCrash()) &&
         writeWav(d + "sound136.wav", makeRecordChime()) && writeWav(d + "alert.wav", makeAlert());
+    // The desktop's icon theme: the same drawing at every installed size, and as SVG.
+    if (ok && !iconDir.empty() && !writeIconTheme(iconDir, "dravik")) {
+        std::fprintf(stderr, "dravik-media-gen: failed to write the icons into '%s'\n",
+                     iconDir.c_str());
+        return 1;
+    }
     if (ok && !previewDir.empty()) {
         ok = writePreviews(previewDir, pictures, plane);
     }

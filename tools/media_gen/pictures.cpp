@@ -227,23 +227,6 @@ Colour skinColour(float u, float v) {
     return c;
 }
 
-// Anti-aliased union of polygons, drawn in one colour.
-float unionCoverage(const std::vector<std::vector<Point>>& polys, int x, int y, int n) {
-    int hits = 0;
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            Point p{x + (i + 0.5f) / n, y + (j + 0.5f) / n};
-            for (const auto& poly : polys) {
-                if (insidePolygon(poly, p)) {
-                    ++hits;
-                    break;
-                }
-            }
-        }
-    }
-    return static_cast<float>(hits) / (n * n);
-}
-
 }  // namespace
 
 int digitCellTop(int digit) {
@@ -384,39 +367,6 @@ Image makePlaneSkin() {
             }
             float grime = 0.94f + 0.06f * fractalNoise(x / 6.0f, y / 6.0f, 77, 3);
             img.at(x, y) = packArgb(scaled(sum, grime));  // alpha stays 1: the skin is opaque
-        }
-    }
-    return img;
-}
-
-Image makeIcon() {
-    const int size = 64;
-    const std::vector<std::vector<Point>> plane = {
-        {{32, 7},
-         {34.5f, 11},
-         {35, 20},
-         {34.5f, 44},
-         {33, 55},
-         {31, 55},
-         {29.5f, 44},
-         {29, 20},
-         {29.5f, 11}},
-        {{30, 23}, {34, 23}, {56, 30}, {56, 34}, {34, 33}, {30, 33}, {8, 34}, {8, 30}},
-        {{31, 46}, {33, 46}, {43, 51}, {43, 54}, {33, 53}, {31, 53}, {21, 54}, {21, 51}},
-    };
-    Image img(size, size);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            // Badge and rim from the distance to the centre, with a one-pixel edge ramp.
-            float dx = x + 0.5f - 32.0f, dy = y + 0.5f - 32.0f;
-            float r = std::sqrt(dx * dx + dy * dy);
-            float badge = clamp01(30.5f - r);
-            float rim = clamp01(r - 27.0f) * badge;
-            Colour fill = mix(rgb(70, 150, 230), rgb(20, 60, 150), clamp01((dy + 30) / 60));
-            Colour c = mix(fill, rgb(250, 250, 250), rim);
-            c = mix(c, rgb(255, 255, 255), unionCoverage(plane, x, y, 4));
-            c.a = badge;
-            img.at(x, y) = packArgb(c);
         }
     }
     return img;

@@ -1,5 +1,5 @@
 // The game's pictures: background landscape, digit glyphs, target arrow, star, the plane's
-// skin texture and the window icon.
+// skin texture (the icon is in icon.h).
 #pragma once
 
 #include "image.h"
@@ -23,4 +23,3 @@ Image makeDigits();
 Image makeArrow();
 Image makeStar();
 Image makePlaneSkin();
-Image makeIcon();
