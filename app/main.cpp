@@ -8,6 +8,7 @@
 
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "app/window_procedure.h"
 #include "game/game_state.h"
 #include "platform/fluid_music_service.h"
 #include "platform/gl_device.h"
@@ -55,9 +56,12 @@ int main(int /*argc*/, char** /*argv*/) {
     static FluidMusicService music;
 
     createProgramObjects();
+    // Without any display the game cannot be seen at all: a failure, said on stderr.
     if (!window.create())
-        return 0;
+        return window.noDisplay() ? 1 : 0;
     window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });
+    // While a dialog or message box is open the window still answers repaint requests.
+    window.setModalPaintHook([] { windowProcedure(WindowEvent{EventType::Paint, 0, 0}); });
     static GlGraphicsSystem graphics(window.handle());
     // Registered after the platform objects, so it runs before their destructors.
     std::atexit(leaveWithoutDestructors);

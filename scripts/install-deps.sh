@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libepoxy-dev
   libassimp-dev libfluidsynth-dev libstb-dev libfontconfig-dev
   timgm6mb-soundfont fluidsynth
-  fonts-dejavu-core fonts-ipafont-gothic zenity
+  fonts-dejavu-core fonts-ipafont-gothic zenity libglib2.0-dev dbus-daemon
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils libgl1-mesa-dri libegl1 libegl-mesa0 mesa-utils
   sox clang clang-format libclang-rt-14-dev imagemagick
