@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/main_loop.h"
-#include "app/messages.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
 #include "game/game_state.h"
