@@ -1,0 +1,303 @@
+// The recording file dialogs in their order of trial: the desktop's file chooser portal (a fake one
+// on a private bus, run with dbus-run-session), zenity, kdialog (stand-ins first on PATH), and a
+// message when there is none; the recordings folder made when a dialog opens; the game window
+// repainted while a dialog is open (under Xvfb) and SIGTERM ending the dialog and the game.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "app/recordings_folder.h"
+#include "platform/file_chooser.h"
+#include "platform/portal_file_chooser.h"
+#include "platform/sdl_window.h"
+#include "platform/zenity.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+FileDialog loadDialog(const std::string& folder = {}) {
+    FileDialog d;
+    d.title = "Load Dravik File";
+    d.filterName = ".dvk (.dvk)";
+    d.filterPattern = "*.dvk";
+    d.mustExist = true;
+    d.folder = folder;
+    return d;
+}
+
+FileDialog saveDialog(const std::string& folder = {}) {
+    FileDialog d;
+    d.title = "Save Dravik File";
+    d.filterName = ".dvk (.dvk)";
+    d.filterPattern = "*.dvk";
+    d.defaultExtension = "dvk";
+    d.confirmOverwrite = true;
+    d.folder = folder;
+    d.proposedName = "flight-2026-12-08-1432.dvk";
+    return d;
+}
+
+// Environment variables changed for one test and put back after it.
+class Environment {
+  public:
+    void set(const char* name, const std::optional<std::string>& value) {
+        const char* old = std::getenv(name);
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    ~Environment() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second)
+                setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                unsetenv(it->first.c_str());
+        }
+    }
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// Stand-ins for zenity and kdialog in a PATH of their own (the real ones are not on it). Each
+// call of PROGRAM records its arguments in PROGRAM.args.N and answers with PROGRAM.out.N and the
+// exit code in PROGRAM.rc.N; a script in PROGRAM.run.N, when there, runs first.
+class ChooserTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dravik-chooser-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        bin = dir / "bin";
+        files = dir / "files";
+        fs::create_directories(bin);
+        fs::create_directories(files);
+        fs::create_directories(dir / "runtime");
+        env.set("PATH", bin.string());
+        env.set("DRAVIK_NO_DIALOGS", std::nullopt);
+        // No session bus unless a test brings one: no portal.
+        if (!privateBus()) {
+            env.set("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+            env.set("XDG_RUNTIME_DIR", (dir / "runtime").string());
+        }
+        resetPortalAvailability();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static bool privateBus() {
+        const char* value = std::getenv("DRAVIK_TEST_PRIVATE_BUS");
+        return value && std::string(value) == "1";
+    }
+
+    void install(const std::string& program) {
+        const fs::path script = bin / program;
+        std::ofstream(script) << "#!/bin/sh\n"
+                              << "d='" << dir.string() << "'\n"
+                              << "p='" << program << "'\n"
+                              << "n=$(( $(/bin/cat \"$d/$p.count\" 2>/dev/null || echo 0) + 1 ))\n"
+                              << "echo \"$n\" > \"$d/$p.count\"\n"
+                              << "printf '%s\\0' \"$@\" > \"$d/$p.args.$n\"\n"
+                              << "[ -f \"$d/$p.run.$n\" ] && . \"$d/$p.run.$n\"\n"
+                              << "[ -f \"$d/$p.out.$n\" ] && /bin/cat \"$d/$p.out.$n\"\n"
+                              << "[ -f \"$d/$p.rc.$n\" ] && exit \"$(/bin/cat \"$d/$p.rc.$n\")\"\n"
+                              << "exit 0\n";
+        fs::permissions(script, fs::perms::owner_all);
+    }
+
+    void answer(const std::string& program, int call, const std::string& output, int rc = 0) {
+        std::ofstream(dir / (program + ".out." + std::to_string(call)), std::ios::binary)
+            << output;
+        std::ofstream(dir / (program + ".rc." + std::to_string(call))) << rc;
+    }
+
+    void runFirst(const std::string& program, int call, const std::string& script) {
+        std::ofstream(dir / (program + ".run." + std::to_string(call))) << script;
+    }
+
+    int calls(const std::string& program) const {
+        std::ifstream in(dir / (program + ".count"));
+        int n = 0;
+        in >> n;
+        return n;
+    }
+
+    Args argsOf(const std::string& program, int call) const {
+        std::ifstream in(dir / (program + ".args." + std::to_string(call)), std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        Args args;
+        std::string arg;
+        while (std::getline(all, arg, '\0')) args.push_back(arg);
+        return args;
+    }
+
+    std::string makeFile(const std::string& name) {
+        const fs::path path = files / name;
+        std::ofstream(path) << "x";
+        return path.string();
+    }
+
+    Environment env;
+    fs::path dir, bin, files;
+};
+
+TEST_F(ChooserTest, ZenityComesBeforeKdialogWhenThereIsNoPortal) {
+    install("zenity");
+    install("kdialog");
+    const std::string chosen = makeFile("mine.dvk");
+    answer("zenity", 1, chosen + "\n");
+    std::string path;
+    EXPECT_EQ(chooseFile(loadDialog(files.string()), false, "", path), ChooserOutcome::Chosen);
+    EXPECT_EQ(path, chosen);
+    EXPECT_EQ(calls("zenity"), 1);
+    EXPECT_EQ(calls("kdialog"), 0);
+    // The load dialog opens in the folder itself.
+    const Args args = argsOf("zenity", 1);
+    EXPECT_NE(std::find(args.begin(), args.end(), "--filename=" + files.string() + "/"),
+              args.end());
+
+    // A cancel in zenity is the player's answer: kdialog is not asked instead.
+    answer("zenity", 2, "", 1);
+    EXPECT_EQ(chooseFile(loadDialog(), false, "", path), ChooserOutcome::Cancelled);
+    EXPECT_EQ(calls("kdialog"), 0);
+}
+
+TEST_F(ChooserTest, KdialogServesWhenZenityIsNotInstalled) {
+    install("kdialog");
+    const std::string chosen = makeFile("kde.dvk");
+    answer("kdialog", 1, chosen + "\n");
+    std::string path;
+    ASSERT_EQ(chooseFile(loadDialog(files.string()), false, "", path), ChooserOutcome::Chosen);
+    EXPECT_EQ(path, chosen);
+    const Args open = {"--title", "Load Dravik File", "--getopenfilename", files.string() + "/",
+                       "*.dvk|.dvk (.dvk)"};
+    EXPECT_EQ(argsOf("kdialog", 1), open);
+
+    // Save: the proposed name in the folder; the extension added to a name without one.
+    answer("kdialog", 2, (files / "run").string() + "\n");
+    ASSERT_EQ(chooseFile(saveDialog(files.string()), true, "", path), ChooserOutcome::Chosen);
+    EXPECT_EQ(path, (files / "run.dvk").string());
+    const Args save = {"--title", "Save Dravik File", "--getsavefilename",
+                       (files / "flight-2026-12-08-1432.dvk").string(), "*.dvk|.dvk (.dvk)"};
+    EXPECT_EQ(argsOf("kdialog", 2), save);
+
+    // A name that the extension makes an existing file is asked about, with kdialog too.
+    makeFile("old.dvk");
+    answer("kdialog", 3, (files / "old").string() + "\n");
+    answer("kdialog", 4, "", 1);  // "No": the dialog again
+    answer("kdialog", 5, "", 1);  // then Cancel
+    EXPECT_EQ(chooseFile(saveDialog(files.string()), true, "", path), ChooserOutcome::Cancelled);
+    EXPECT_EQ(argsOf("kdialog", 4),
+              kdialogQuestionArgs(overwriteQuestion((files / "old.dvk").string()),
+                                  "Save Dravik File"));
+    EXPECT_EQ(calls("kdialog"), 5);
+}
+
+TEST_F(ChooserTest, WithNoChooserAtAllThePlayerIsToldWhatToInstall) {
+    std::string path = "unchanged";
+    EXPECT_EQ(chooseFile(loadDialog(), false, "", path), ChooserOutcome::Unavailable);
+    EXPECT_EQ(chooseFile(saveDialog(), true, "", path), ChooserOutcome::Unavailable);
+    EXPECT_EQ(path, "unchanged");
+
+    // The window says so on stderr, and tries to show it in a message box.
+    env.set("DISPLAY", ":97");
+    SdlWindow window;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(window.openFileDialog(loadDialog(), path));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(kNoFileChooserMessage), std::string::npos) << err;
+    EXPECT_NE(std::string(kNoFileChooserMessage).find("zenity"), std::string::npos);
+    EXPECT_NE(std::string(kNoFileChooserMessage).find("kdialog"), std::string::npos);
+}
+
+TEST_F(ChooserTest, TheMessageBoxFallsBackToKdialog) {
+    install("kdialog");
+    env.set("DISPLAY", ":97");
+    SdlWindow window;
+    const std::string text = "背景画の読み込みに失敗しました\ncannot read media/BG.dds: No such "
+                             "file or directory";
+    window.messageBox(text, "Dravik");
+    ASSERT_EQ(calls("kdialog"), 1);
+    EXPECT_EQ(argsOf("kdialog", 1), (Args{"--title", "Dravik", "--msgbox", text}));
+}
+
+TEST_F(ChooserTest, TheDialogOpensInTheRecordingsFolderMadeForIt) {
+    install("zenity");
+    env.set("XDG_DATA_HOME", (dir / "data").string());
+    const std::string folder = recordingsFolder();
+    EXPECT_EQ(folder, (dir / "data/dravik/recordings").string());
+    ASSERT_FALSE(fs::exists(folder));
+    answer("zenity", 1, folder + "/flight.dvk\n");
+    SdlWindow window;
+    std::string path;
+    ASSERT_TRUE(window.saveFileDialog(saveDialog(folder), path));
+    EXPECT_EQ(path, folder + "/flight.dvk");
+    // Made when first needed, for the player alone.
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    const Args args = argsOf("zenity", 1);
+    EXPECT_NE(std::find(args.begin(), args.end(),
+                        "--filename=" + folder + "/flight-2026-12-08-1432.dvk"),
+              args.end());
+
+    // A file where the folder should be: the dialog still opens, in the current folder.
+    fs::remove_all(dir / "data");
+    fs::create_directories(dir / "data/dravik");
+    std::ofstream(dir / "data/dravik/recordings") << "not a folder";
+    answer("zenity", 2, "", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(window.saveFileDialog(saveDialog(folder), path));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(calls("zenity"), 2);
+    EXPECT_NE(err.find("is not a folder"), std::string::npos) << err;
+    for (const std::string& arg : argsOf("zenity", 2))
+        EXPECT_EQ(arg.find("--filename="), std::string::npos) << arg;
+}
+
+TEST(RecordingsFolder, FollowsXdgDataHomeElseHome) {
+    Environment env;
+    env.set("XDG_DATA_HOME", "/data/home/");
+    EXPECT_EQ(recordingsFolder(), "/data/home/dravik/recordings");
+    // A relative XDG_DATA_HOME is invalid: the default under HOME is used.
+    env.set("XDG_DATA_HOME", "relative/data");
+    env.set("HOME", "/home/player");
+    EXPECT_EQ(recordingsFolder(), "/home/player/.local/share/dravik/recordings");
+    env.set("XDG_DATA_HOME", "");
+    EXPECT_EQ(recordingsFolder(), "/home/player/.local/share/dravik/recordings");
+}
+
+TEST(RecordingsFolder, TheProposedNameIsTheLocalDateAndTimeToTheMinute) {
+    Environment env;
+    env.set("TZ", "UTC");
+    tzset();
+    // 2026-12-08 14:32:59 UTC.
+    EXPECT_EQ(proposedRecordingName(1796740379), "flight-2026-12-08-1432.dvk");
+    // Single digits are padded; the first minute of a year.
+    EXPECT_EQ(proposedRecordingName(1767225600), "flight-2026-01-01-0000.dvk");
+    env.set("TZ", "Asia/Tokyo");
+    tzset();
+    EXPECT_EQ(proposedRecordingName(1796740379), "flight-2026-12-08-2332.dvk");
+    unsetenv("TZ");
+    tzset();
+}
+
+}  // namespace
