@@ -2,6 +2,8 @@
 // on a private bus, run with dbus-run-session), zenity, kdialog (stand-ins first on PATH), and a
 // message when there is none; the recordings folder made when a dialog opens; the game window
 // repainted while a dialog is open (under Xvfb) and SIGTERM ending the dialog and the game.
+#include "platform/file_chooser.h"
+
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,7 +21,6 @@
 #include <thread>
 
 #include "app/recordings_folder.h"
-#include "platform/file_chooser.h"
 #include "platform/portal_file_chooser.h"
 #include "platform/sdl_window.h"
 #include "platform/zenity.h"
@@ -122,8 +123,7 @@ class ChooserTest : public ::testing::Test {
     }
 
     void answer(const std::string& program, int call, const std::string& output, int rc = 0) {
-        std::ofstream(dir / (program + ".out." + std::to_string(call)), std::ios::binary)
-            << output;
+        std::ofstream(dir / (program + ".out." + std::to_string(call)), std::ios::binary) << output;
         std::ofstream(dir / (program + ".rc." + std::to_string(call))) << rc;
     }
 
@@ -204,9 +204,9 @@ TEST_F(ChooserTest, KdialogServesWhenZenityIsNotInstalled) {
     answer("kdialog", 4, "", 1);  // "No": the dialog again
     answer("kdialog", 5, "", 1);  // then Cancel
     EXPECT_EQ(chooseFile(saveDialog(files.string()), true, "", path), ChooserOutcome::Cancelled);
-    EXPECT_EQ(argsOf("kdialog", 4),
-              kdialogQuestionArgs(overwriteQuestion((files / "old.dvk").string()),
-                                  "Save Dravik File"));
+    EXPECT_EQ(
+        argsOf("kdialog", 4),
+        kdialogQuestionArgs(overwriteQuestion((files / "old.dvk").string()), "Save Dravik File"));
     EXPECT_EQ(calls("kdialog"), 5);
 }
 
@@ -231,8 +231,9 @@ TEST_F(ChooserTest, TheMessageBoxFallsBackToKdialog) {
     install("kdialog");
     env.set("DISPLAY", ":97");
     SdlWindow window;
-    const std::string text = "背景画の読み込みに失敗しました\ncannot read media/BG.dds: No such "
-                             "file or directory";
+    const std::string text =
+        "背景画の読み込みに失敗しました\ncannot read media/BG.dds: No such "
+        "file or directory";
     window.messageBox(text, "Dravik");
     ASSERT_EQ(calls("kdialog"), 1);
     EXPECT_EQ(argsOf("kdialog", 1), (Args{"--title", "Dravik", "--msgbox", text}));
@@ -255,9 +256,9 @@ TEST_F(ChooserTest, TheDialogOpensInTheRecordingsFolderMadeForIt) {
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     const Args args = argsOf("zenity", 1);
-    EXPECT_NE(std::find(args.begin(), args.end(),
-                        "--filename=" + folder + "/flight-2026-12-08-1432.dvk"),
-              args.end());
+    EXPECT_NE(
+        std::find(args.begin(), args.end(), "--filename=" + folder + "/flight-2026-12-08-1432.dvk"),
+        args.end());
 
     // A file where the folder should be: the dialog still opens, in the current folder.
     fs::remove_all(dir / "data");
@@ -271,6 +272,228 @@ TEST_F(ChooserTest, TheDialogOpensInTheRecordingsFolderMadeForIt) {
     EXPECT_NE(err.find("is not a folder"), std::string::npos) << err;
     for (const std::string& arg : argsOf("zenity", 2))
         EXPECT_EQ(arg.find("--filename="), std::string::npos) << arg;
+}
+
+// A file chooser portal of our own on the session bus, served from a thread with its own main
+// context: it records each call and answers with `uri` (response 0), or with response 1 (the
+// player cancelled) when `uri` is empty.
+class FakePortal {
+  public:
+    struct Call {
+        std::string method, parent, title, options;
+    };
+
+    explicit FakePortal(std::string uri) : uri_(std::move(uri)) {}
+    ~FakePortal() { stop(); }
+
+    bool start() {
+        thread_ = std::thread([this] { run(); });
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return state_ != State::Starting; });
+        return state_ == State::Serving;
+    }
+
+    void stop() {
+        if (!thread_.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (loop_)
+                g_main_loop_quit(loop_);
+        }
+        thread_.join();
+    }
+
+    std::vector<Call> calls() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+
+  private:
+    enum class State { Starting, Serving, Failed };
+
+    static constexpr const char* kXml =
+        "<node><interface name='org.freedesktop.portal.FileChooser'>"
+        "<method name='OpenFile'><arg type='s' direction='in'/><arg type='s' direction='in'/>"
+        "<arg type='a{sv}' direction='in'/><arg type='o' direction='out'/></method>"
+        "<method name='SaveFile'><arg type='s' direction='in'/><arg type='s' direction='in'/>"
+        "<arg type='a{sv}' direction='in'/><arg type='o' direction='out'/></method>"
+        "<property name='version' type='u' access='read'/>"
+        "</interface></node>";
+
+    void run() {
+        GMainContext* context = g_main_context_new();
+        g_main_context_push_thread_default(context);
+        GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+            std::getenv("DBUS_SESSION_BUS_ADDRESS"),
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr);
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kXml, nullptr);
+        static const GDBusInterfaceVTable vtable = {onMethod, nullptr, nullptr, {}};
+        bool ok = bus && node &&
+                  g_dbus_connection_register_object(bus, "/org/freedesktop/portal/desktop",
+                                                    node->interfaces[0], &vtable, this, nullptr,
+                                                    nullptr) > 0;
+        if (ok) {
+            GVariant* reply = g_dbus_connection_call_sync(
+                bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "RequestName", g_variant_new("(su)", "org.freedesktop.portal.Desktop", 4u),
+                G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+            guint32 result = 0;
+            if (reply) {
+                g_variant_get(reply, "(u)", &result);
+                g_variant_unref(reply);
+            }
+            ok = result == 1;  // the primary owner
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            bus_ = bus;
+            loop_ = ok ? g_main_loop_new(context, FALSE) : nullptr;
+            state_ = ok ? State::Serving : State::Failed;
+        }
+        ready_.notify_all();
+        if (ok)
+            g_main_loop_run(loop_);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (loop_)
+                g_main_loop_unref(loop_);
+            loop_ = nullptr;
+        }
+        if (node)
+            g_dbus_node_info_unref(node);
+        if (bus) {
+            g_dbus_connection_close_sync(bus, nullptr, nullptr);
+            g_object_unref(bus);
+        }
+        g_main_context_pop_thread_default(context);
+        g_main_context_unref(context);
+    }
+
+    static void onMethod(GDBusConnection* bus, const gchar* sender, const gchar*, const gchar*,
+                         const gchar* method, GVariant* parameters,
+                         GDBusMethodInvocation* invocation, gpointer data) {
+        auto* self = static_cast<FakePortal*>(data);
+        const gchar* parent = nullptr;
+        const gchar* title = nullptr;
+        GVariant* options = nullptr;
+        g_variant_get(parameters, "(&s&s@a{sv})", &parent, &title, &options);
+        gchar* printed = g_variant_print(options, FALSE);
+        const gchar* token = "t";
+        g_variant_lookup(options, "handle_token", "&s", &token);
+        std::string client = sender;
+        client.erase(0, 1);
+        for (char& c : client)
+            if (c == '.')
+                c = '_';
+        const std::string handle =
+            "/org/freedesktop/portal/desktop/request/" + client + "/" + token;
+        {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->calls_.push_back(Call{method, parent, title, printed});
+        }
+        g_free(printed);
+        g_variant_unref(options);
+        g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", handle.c_str()));
+        GVariantBuilder results;
+        g_variant_builder_init(&results, G_VARIANT_TYPE_VARDICT);
+        if (!self->uri_.empty()) {
+            const gchar* uris[] = {self->uri_.c_str(), nullptr};
+            g_variant_builder_add(&results, "{sv}", "uris", g_variant_new_strv(uris, 1));
+        }
+        g_dbus_connection_emit_signal(
+            bus, sender, handle.c_str(), "org.freedesktop.portal.Request", "Response",
+            g_variant_new("(ua{sv})", self->uri_.empty() ? 1u : 0u, &results), nullptr);
+    }
+
+    std::string uri_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    State state_ = State::Starting;
+    GMainLoop* loop_ = nullptr;
+    GDBusConnection* bus_ = nullptr;
+    std::vector<Call> calls_;
+};
+
+class PortalTest : public ChooserTest {
+  protected:
+    void SetUp() override {
+        if (!privateBus())
+            GTEST_SKIP() << "runs on a private session bus: dbus-run-session, "
+                            "DRAVIK_TEST_PRIVATE_BUS=1 (ctest -R Portal)";
+        ChooserTest::SetUp();
+        install("zenity");
+    }
+};
+
+TEST_F(PortalTest, ThePortalComesFirstWithTheDialogsTitleFilterAndFolder) {
+    const std::string chosen = makeFile("portal.dvk");
+    FakePortal portal("file://" + chosen);
+    ASSERT_TRUE(portal.start());
+    std::string path;
+    ASSERT_EQ(chooseFile(loadDialog(files.string()), false, "x11:1a00007", path),
+              ChooserOutcome::Chosen);
+    EXPECT_EQ(path, chosen);
+    EXPECT_EQ(calls("zenity"), 0);
+
+    ASSERT_EQ(chooseFile(saveDialog(files.string()), true, "", path), ChooserOutcome::Chosen);
+    EXPECT_EQ(path, chosen);
+    const std::vector<FakePortal::Call> seen = portal.calls();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].method, "OpenFile");
+    EXPECT_EQ(seen[0].parent, "x11:1a00007");
+    EXPECT_EQ(seen[0].title, "Load Dravik File");
+    const std::string filter = "[('.dvk (.dvk)', [(uint32 0, '*.dvk')])]";
+    EXPECT_NE(seen[0].options.find("'filters': <" + filter + ">"), std::string::npos)
+        << seen[0].options;
+    EXPECT_NE(seen[0].options.find("'current_folder': <b'" + files.string() + "'>"),
+              std::string::npos)
+        << seen[0].options;
+    EXPECT_NE(seen[0].options.find("'modal': <true>"), std::string::npos) << seen[0].options;
+    EXPECT_EQ(seen[1].method, "SaveFile");
+    EXPECT_EQ(seen[1].title, "Save Dravik File");
+    EXPECT_NE(seen[1].options.find("'current_name': <'flight-2026-12-08-1432.dvk'>"),
+              std::string::npos)
+        << seen[1].options;
+}
+
+TEST_F(PortalTest, ASaveNameWithoutExtensionGetsItAndACancelIsFinal) {
+    FakePortal portal("file://" + (files / "new%20run").string());
+    ASSERT_TRUE(portal.start());
+    std::string path;
+    ASSERT_EQ(chooseFile(saveDialog(files.string()), true, "", path), ChooserOutcome::Chosen);
+    EXPECT_EQ(path, (files / "new run.dvk").string());
+    portal.stop();
+
+    FakePortal cancelling("");
+    ASSERT_TRUE(cancelling.start());
+    path = "unchanged";
+    EXPECT_EQ(chooseFile(loadDialog(), false, "", path), ChooserOutcome::Cancelled);
+    EXPECT_EQ(path, "unchanged");
+    EXPECT_EQ(calls("zenity"), 0);
+}
+
+TEST_F(PortalTest, ABusWithoutAPortalFallsBackToZenityAndIsNotAskedAgain) {
+    const std::string chosen = makeFile("z.dvk");
+    answer("zenity", 1, chosen + "\n");
+    answer("zenity", 2, chosen + "\n");
+    std::string path;
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(chooseFile(loadDialog(), false, "", path), ChooserOutcome::Chosen);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(path, chosen);
+    EXPECT_EQ(calls("zenity"), 1);
+    EXPECT_NE(err.find("file chooser portal cannot be used"), std::string::npos) << err;
+
+    // Found missing once, the portal is not asked again: even one that came up since.
+    FakePortal late("file://" + makeFile("late.dvk"));
+    ASSERT_TRUE(late.start());
+    ASSERT_EQ(chooseFile(loadDialog(), false, "", path), ChooserOutcome::Chosen);
+    EXPECT_EQ(calls("zenity"), 2);
+    EXPECT_TRUE(late.calls().empty());
 }
 
 TEST(RecordingsFolder, FollowsXdgDataHomeElseHome) {
