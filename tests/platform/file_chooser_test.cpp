@@ -496,6 +496,93 @@ TEST_F(PortalTest, ABusWithoutAPortalFallsBackToZenityAndIsNotAskedAgain) {
     EXPECT_TRUE(late.calls().empty());
 }
 
+// The real window while a dialog is open.
+class DialogWindowTest : public ChooserTest {
+  protected:
+    void SetUp() override {
+        ChooserTest::SetUp();
+        // The stand-ins first; xdotool and ImageMagick from the system.
+        env.set("PATH", bin.string() + ":/usr/bin:/bin");
+        install("zenity");
+    }
+
+    // Takes every event the window has for the next `ms` milliseconds.
+    static std::vector<WindowEvent> drain(SdlWindow& window, int ms) {
+        std::vector<WindowEvent> events;
+        WindowEvent event;
+        while (window.nextEvent(event, ms)) events.push_back(event);
+        return events;
+    }
+};
+
+TEST_F(DialogWindowTest, TheWindowIsRepaintedWhileTheDialogWaitsAndTakesNoInput) {
+    const char* xvfb = std::getenv("DRAVIK_TEST_XVFB");
+    if (!xvfb || std::string(xvfb) != "1")
+        GTEST_SKIP() << "runs under Xvfb: DRAVIK_TEST_XVFB=1 (ctest -R DialogRepaint)";
+    SdlWindow window;
+    ASSERT_TRUE(window.create()) << SDL_GetError();
+    int paints = 0;
+    window.setModalPaintHook([&] {
+        ++paints;
+        window.paintStatus("Repainted", 9, 240, 380);  // blue all over
+    });
+    drain(window, 500);  // the first expose, before any dialog
+
+    // The dialog takes its time: meanwhile the game window is hidden and shown again (uncovered),
+    // a key is pressed in it, and a picture of it is taken.
+    const std::string chosen = makeFile("chosen.dvk");
+    runFirst("zenity", 1,
+             "id=$(xdotool search --name '^Dravik$' | head -1)\n"
+             "xdotool windowunmap --sync \"$id\"\n"
+             "xdotool windowmap --sync \"$id\"\n"
+             "sleep 0.5\n"
+             "xdotool key --window \"$id\" F1\n"
+             "sleep 0.3\n"
+             "import -window \"$id\" \"$d/uncovered.png\"\n"
+             "convert \"$d/uncovered.png\" -crop 1x1+20+20 -format "
+             "'%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info: > \"$d/pixel\"\n");
+    answer("zenity", 1, chosen + "\n");
+    std::string path;
+    ASSERT_TRUE(window.openFileDialog(loadDialog(), path));
+    EXPECT_EQ(path, chosen);
+    EXPECT_GE(paints, 1);
+    std::ifstream pixel(dir / "pixel");
+    std::string colour;
+    pixel >> colour;
+    EXPECT_EQ(colour, "0,0,255") << "the uncovered window was not repainted";
+    // The key pressed into the window while the dialog was open never reaches the game.
+    for (const WindowEvent& event : drain(window, 300))
+        EXPECT_NE(event.type, EventType::KeyDown) << event.key;
+}
+
+TEST_F(DialogWindowTest, SigtermWhileADialogIsOpenEndsTheDialogAndTheGame) {
+    SdlWindow window;
+    ASSERT_TRUE(window.create()) << SDL_GetError();
+    // SDL turns SIGTERM into a request to quit; without its handler the test would be killed.
+    struct sigaction current {};
+    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &current), 0);
+    ASSERT_NE(current.sa_handler, SIG_DFL);
+    drain(window, 100);
+
+    // The dialog stays open until it is ended; the game is told to end meanwhile.
+    runFirst("zenity", 1, "echo $$ > \"$d/zenity.pid\"\nkill -TERM $PPID\nexec sleep 30\n");
+    const auto started = std::chrono::steady_clock::now();
+    std::string path = "unchanged";
+    EXPECT_FALSE(window.openFileDialog(loadDialog(), path));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(path, "unchanged");
+    // The dialog is gone ...
+    std::ifstream pidFile(dir / "zenity.pid");
+    pid_t zenity = 0;
+    pidFile >> zenity;
+    ASSERT_GT(zenity, 0);
+    EXPECT_NE(::kill(zenity, 0), 0);
+    // ... and the game's window procedure gets Close next, which runs the shut-down.
+    WindowEvent event;
+    ASSERT_TRUE(window.nextEvent(event, 0));
+    EXPECT_EQ(event.type, EventType::Close);
+}
+
 TEST(RecordingsFolder, FollowsXdgDataHomeElseHome) {
     Environment env;
     env.set("XDG_DATA_HOME", "/data/home/");
