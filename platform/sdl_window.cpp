@@ -502,8 +502,78 @@ void SdlWindow::messageBox(const std::string& text, const std::string& caption) 
                                  nullptr) == 0) {
         return;
     }
+    const std::string reason = SDL_GetError();
+    if (messageInWindow(text))
+        return;
     // The caller has written the text to stderr already.
-    std::fprintf(stderr, "Dravik: no message box can be shown: %s\n", SDL_GetError());
+    std::fprintf(stderr, "Dravik: no message box can be shown: %s\n", reason.c_str());
+}
+
+bool SdlWindow::messageInWindow(const std::string& text) {
+    if (!window_ || destroyed_)
+        return false;
+    // Lines of at most this many bytes fit the 640-pixel picture in the status font.
+    constexpr size_t kLineBytes = 84;
+    constexpr int kLeft = 16, kTop = 24, kLineHeight = 18;
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size() && lines.size() < kMaxStatusLines - 2) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        // Long lines are cut where a space allows, never inside a UTF-8 character.
+        while (line.size() > kLineBytes && lines.size() < kMaxStatusLines - 2) {
+            size_t cut = line.rfind(' ', kLineBytes);
+            if (cut == std::string::npos || cut == 0) {
+                cut = kLineBytes;
+                while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+            }
+            lines.push_back(line.substr(0, cut));
+            line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    lines.push_back("");
+    lines.push_back("Press Enter or click to go on.");
+    const auto paint = [&] {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const int y = kTop + static_cast<int>(i) * kLineHeight;
+            const int count = static_cast<int>(lines[i].size());
+            if (i == 0)
+                paintStatus(lines[i].c_str(), count, kLeft, y);
+            else
+                paintStatusLine(lines[i].c_str(), count, kLeft, y);
+        }
+    };
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+    paint();
+    for (;;) {
+        SDL_Event raw;
+        if (!SDL_WaitEventTimeout(&raw, 100))
+            continue;
+        if (rawHook_)
+            rawHook_(raw);
+        if (raw.type == SDL_QUIT ||
+            (raw.type == SDL_WINDOWEVENT && raw.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            if (!closeSent_) {
+                closeSent_ = true;
+                queue_.push_back(WindowEvent{EventType::Close, 0, 0});
+            }
+            break;
+        }
+        if ((raw.type == SDL_KEYDOWN && !raw.key.repeat &&
+             (raw.key.keysym.sym == SDLK_RETURN || raw.key.keysym.sym == SDLK_KP_ENTER ||
+              raw.key.keysym.sym == SDLK_ESCAPE || raw.key.keysym.sym == SDLK_SPACE)) ||
+            raw.type == SDL_MOUSEBUTTONDOWN)
+            break;
+        if (raw.type == SDL_WINDOWEVENT && (raw.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                            raw.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+            paint();
+    }
+    // The game draws its own picture again.
+    enqueue(WindowEvent{EventType::Paint, 0, 0});
+    return true;
 }
 
 bool SdlWindow::fileDialog(const FileDialog& dialog, bool save, std::string& path) {

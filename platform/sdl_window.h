@@ -71,6 +71,9 @@ class SdlWindow : public WindowServices {
     bool keepWaitingForDialog();
 
   private:
+    // The last way to show a message: drawn in the game window itself as a status picture,
+    // until a key or a click. False when there is no window to draw in.
+    bool messageInWindow(const std::string& text);
     bool fileDialog(const FileDialog& dialog, bool save, std::string& path);
     // "x11:<window id>" for the file chooser portal; empty when not on X11.
     std::string parentWindowHandle() const;
