@@ -386,6 +386,9 @@ bool loadImageFile(const std::string& path, Image& out, std::string& error) {
 }
 
 std::unique_ptr<Texture> createTextureFromFile(GraphicsDevice& device, const std::string& path) {
+    // A failure noted earlier and not reported (a part of the plane left untextured) is not this
+    // file's.
+    takeFileFailure();
     Image image;
     std::string error;
     if (!loadImageFile(path, image, error)) {

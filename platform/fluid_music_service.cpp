@@ -345,6 +345,7 @@ void FluidMusicService::closeDown() {
 }
 
 std::unique_ptr<Segment> FluidMusicService::loadSegment(const std::string& path) {
+    takeFileFailure();  // an earlier failure that nobody reported is not this file's
     std::vector<uint8_t> bytes;
     std::string error;
     if (!readWholeFile(path, std::max(MaxTuneBytes, MaxSoundBytes), bytes, error)) {
