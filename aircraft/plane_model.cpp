@@ -15,7 +15,7 @@ int PlaneModel::load(GraphicsDevice& device) {
     ModelData model;
     std::string error;
     if (!fileName || !loadModelFromX(fileName, model, error)) {
-        showMessage("Ｘファイルの読み込みに失敗しました");
+        showMessage("Ｘファイルの読み込みに失敗しました", error);
         return 0;
     }
 

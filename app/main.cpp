@@ -1,15 +1,19 @@
 // Entry point: the one place that builds the real platform (SDL2 window and input, OpenGL device,
 // FluidSynth music, zenity dialogs) and hands it to the game.
 #include <SDL.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "app/window_procedure.h"
 #include "game/game_state.h"
 #include "gfx/data_folder.h"
 #include "platform/fluid_music_service.h"
@@ -50,6 +54,30 @@ int runMainLoopLoggingSteps(const char* path) {
     return code;
 }
 
+// The address space the game takes at most on top of what it has at start: the software GL
+// renderer's threads and their memory arenas are most of it. Measured on two cores; more cores
+// take more.
+constexpr size_t kAddressSpaceNeeded = size_t(800) << 20;
+
+// Under an address-space limit (ulimit -v) too low for the game, the GL renderer would crash part
+// way through the start-up; the game says so before it begins instead.
+bool enoughAddressSpace() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return true;
+    void* room = ::mmap(nullptr, kAddressSpaceNeeded, PROT_NONE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (room != MAP_FAILED) {
+        ::munmap(room, kAddressSpaceNeeded);
+        return true;
+    }
+    std::fprintf(stderr,
+                 "Dravik: not enough memory to start: the address-space limit (ulimit -v) of %llu "
+                 "MB leaves less than the %zu MB the game needs.\n",
+                 static_cast<unsigned long long>(limit.rlim_cur >> 20), kAddressSpaceNeeded >> 20);
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,12 +106,17 @@ int main(int argc, char** argv) {
     static SdlInputSource input;
     static FluidMusicService music;
 
+    if (!enoughAddressSpace())
+        return 1;
     createProgramObjects();
     if (!options.recording.empty())
         replayWhenRunning(options.recording);
+    // Without any display the game cannot be seen at all: a failure, said on stderr.
     if (!window.create())
-        return 0;
+        return window.noDisplay() ? 1 : 0;
     window.setRawEventHook([](const SDL_Event& e) { input.handleEvent(e); });
+    // While a dialog or message box is open the window still answers repaint requests.
+    window.setModalPaintHook([] { windowProcedure(WindowEvent{EventType::Paint, 0, 0}); });
     static GlGraphicsSystem graphics(window.handle());
     // Registered after the platform objects, so it runs before their destructors.
     std::atexit(leaveWithoutDestructors);
@@ -100,7 +133,14 @@ int main(int argc, char** argv) {
     game.musicPlatform = &music;
 
     const char* stepLog = std::getenv("DRAVIK_STEP_LOG");
-    int code = stepLog && *stepLog ? runMainLoopLoggingSteps(stepLog) : runMainLoop();
+    int code = 0;
+    try {
+        code = stepLog && *stepLog ? runMainLoopLoggingSteps(stepLog) : runMainLoop();
+    } catch (const std::bad_alloc&) {
+        // Memory that runs out later still ends the game with a message rather than an abort.
+        std::fputs("Dravik: out of memory; the game ends.\n", stderr);
+        std::_Exit(1);
+    }
     // Esc ends the loop without the shut-down sequence; the device must still go before the
     // window it draws on.
     if (game.device || game.soundSystem)

@@ -5,9 +5,19 @@
 
 #include "app/window_services.h"
 #include "game/game_state.h"
+#include "gfx/file_access.h"
 
-void showMessage(const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", kCaption, text.c_str());
+std::string messageWithDetail(const std::string& text, const std::string& detail) {
+    if (detail.empty())
+        return text;
+    return text + "\n" + detail;
+}
+
+void showMessage(const std::string& text, const std::string& detail) {
+    // A noted failure belongs to this message either way: it must not reach a later one.
+    const std::string noted = takeFileFailure();
+    const std::string full = messageWithDetail(text, detail.empty() ? noted : detail);
+    std::fprintf(stderr, "%s: %s\n", kCaption, full.c_str());
     if (game.mainWindow)
-        game.mainWindow->messageBox(text, kCaption);
+        game.mainWindow->messageBox(full, kCaption);
 }

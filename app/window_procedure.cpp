@@ -2,10 +2,12 @@
 // phase conditions under which it acts.
 #include "app/window_procedure.h"
 
+#include <ctime>
 #include <string>
 
 #include "aircraft/player_plane.h"
 #include "app/messages.h"
+#include "app/recordings_folder.h"
 #include "app/startup.h"
 #include "audio/sound_system.h"
 #include "controls/flight_recorder.h"
@@ -32,6 +34,9 @@ FileDialog recordingDialog(const char* title, bool save) {
     dialog.defaultExtension = save ? "dvk" : "";
     dialog.mustExist = !save;
     dialog.confirmOverwrite = save;
+    dialog.folder = recordingsFolder();
+    if (save)
+        dialog.proposedName = proposedRecordingName(std::time(nullptr));
     return dialog;
 }
 

@@ -36,6 +36,8 @@ struct FileDialog {
     std::string defaultExtension;   // "" or "dvk"
     bool mustExist = false;         // load: the file must exist
     bool confirmOverwrite = false;  // save: ask before replacing a file
+    std::string folder;             // where the dialog opens; made when the dialog is shown
+    std::string proposedName;       // save: the file name the dialog proposes
 };
 
 struct ClientRect {

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "controls/control_mapping.h"
+#include "controls/file_replace.h"
 #include "game/game_state.h"
+#include "gfx/file_access.h"
 
 namespace {
 
@@ -75,57 +77,24 @@ bool lockExclusive(int fd) {
     return result == 0;
 }
 
-bool writeAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
+// Reads up to `size` bytes, stopping early only at the end of the file; the count read, or -1
+// when reading fails (errno says why).
+ssize_t readUpTo(int fd, uint8_t* data, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, data + got, size - got);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            return false;
+        if (n < 0) {
+            return -1;
         }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Reads exactly `size` bytes; a file that ends first fails.
-bool readExactly(int fd, uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
+        if (n == 0) {
+            break;
         }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
+        got += static_cast<size_t>(n);
     }
-    return true;
-}
-
-std::string folderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A fresh file beside `path`, so that the finished recording can be renamed over the target.
-// Made with O_EXCL under a name of our own, so it never reuses someone else's file.
-int createTemporaryBeside(const std::string& path, std::string& tempPath) {
-    static unsigned serial = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-        int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
+    return static_cast<ssize_t>(got);
 }
 
 }  // namespace
@@ -201,10 +170,7 @@ bool FlightRecorder::saveToFile(const std::string& path) {
     // The file body always holds 20000 entries; a recorder of another size writes what fits and
     // pads with zeros, and a count that a reader could not accept is not written at all.
     if (recordedLength > kRecorderCapacity || entries == nullptr) {
-        return false;
-    }
-    // A path that names no file would put the temporary file somewhere unexpected.
-    if (path.empty() || path.back() == '/') {
+        noteFileFailure(fileFailure("write", path, "the recorder holds no valid recording"));
         return false;
     }
     std::vector<uint8_t> bytes(kFileBytes, 0);
@@ -216,48 +182,23 @@ bool FlightRecorder::saveToFile(const std::string& path) {
         putU16(out + 2, static_cast<uint16_t>(entries[i].vertical));
         putU16(out + 4, static_cast<uint16_t>(entries[i].speedInput));
     }
-
-    // An existing file is locked for the whole save, so that no other copy of the game reads it
-    // while it is being replaced, and a file that another copy holds is not replaced.
-    FileHandle target(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!target.valid() && errno != ENOENT) {
+    std::string error;
+    if (!replaceFileContents(path, bytes.data(), bytes.size(), error)) {
+        noteFileFailure(error);
         return false;
-    }
-    if (target.valid() && !lockExclusive(target.get())) {
-        return false;
-    }
-
-    std::string tempPath;
-    FileHandle temp(createTemporaryBeside(path, tempPath));
-    if (!temp.valid()) {
-        return false;
-    }
-    // The old file stays as it was until the new one is complete on disk.
-    bool written = lockExclusive(temp.get()) && writeAll(temp.get(), bytes.data(), bytes.size()) &&
-                   ::fsync(temp.get()) == 0;
-    bool closed = temp.close();
-    if (!written || !closed || ::rename(tempPath.c_str(), path.c_str()) != 0) {
-        ::unlink(tempPath.c_str());
-        return false;
-    }
-
-    // Make the rename itself durable; the file is already complete, so a failure here is not
-    // reported.
-    FileHandle folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) {
-        ::fsync(folder.get());
     }
     return true;
 }
 
 bool FlightRecorder::loadFromFile(const std::string& path) {
-    // O_NONBLOCK keeps a FIFO from blocking the open; it changes nothing for a regular file.
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!file.valid() || !lockExclusive(file.get())) {
+    std::string error;
+    FileHandle file(openRegularFile(path, error));
+    if (!file.valid()) {
+        noteFileFailure(error);
         return false;
     }
-    struct stat info;
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (!lockExclusive(file.get())) {
+        noteFileFailure(fileFailure("read", path, "another copy of the game is using it"));
         return false;
     }
     ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -265,11 +206,22 @@ bool FlightRecorder::loadFromFile(const std::string& path) {
     // The whole file is read and checked before anything of the recorder changes, so a failed
     // load leaves the player's recording as it was. Bytes after the body are ignored.
     std::vector<uint8_t> bytes(kFileBytes);
-    if (!readExactly(file.get(), bytes.data(), bytes.size()) || !file.close()) {
+    const ssize_t got = readUpTo(file.get(), bytes.data(), bytes.size());
+    if (got < 0 || !file.close()) {
+        noteFileFailure(fileFailure("read", path, errno));
+        return false;
+    }
+    if (static_cast<size_t>(got) < kFileBytes) {
+        noteFileFailure(fileFailure("read", path,
+                                    "too short for a recording (" + std::to_string(got) +
+                                        " bytes of " + std::to_string(kFileBytes) + ")"));
         return false;
     }
     uint32_t count = 0;
     if (!parseRecording(bytes.data(), bytes.size(), capacity, count, entries)) {
+        noteFileFailure(fileFailure("read", path,
+                                    "it claims " + std::to_string(getU32(bytes.data())) +
+                                        " frames, more than a recording holds"));
         return false;
     }
     recordedLength = count;

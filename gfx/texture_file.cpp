@@ -2,15 +2,17 @@
 // JPEG), and every file is read whole, with a size limit, before it is decoded.
 #include "gfx/texture_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "gfx/data_folder.h"
 #include "gfx/dds_reader.h"
+#include "gfx/file_access.h"
 
 #define STBI_NO_STDIO
 #include <stb_image.h>
@@ -28,49 +30,35 @@ bool readFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& 
                    std::string& error) {
     out.clear();
     const std::string name = dataFilePath(localPath(path));
-    std::error_code ec;
-    const auto status = std::filesystem::status(name, ec);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        error = "cannot open '" + name + "': no such file";
+    const int fd = openRegularFile(name, error);
+    if (fd < 0)
         return false;
-    }
-    if (ec) {
-        error = "cannot open '" + name + "': " + ec.message();
-        return false;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = "cannot open '" + name + "': not a regular file";
-        return false;
-    }
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) {
-        error = "cannot open '" + name + "': " + std::generic_category().message(errno);
-        return false;
-    }
     // Read in chunks rather than trusting the size the directory reports: the limit holds even
     // for a file that grows while it is read.
-    const uint64_t reported = std::filesystem::file_size(name, ec);
-    if (!ec)
-        out.reserve(size_t(std::min<uint64_t>(reported, limit)));
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+        out.reserve(size_t(std::min<uint64_t>(uint64_t(info.st_size), limit)));
     uint8_t chunk[65536];
     bool ok = true;
     for (;;) {
-        const size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        if (got > limit - out.size()) {
-            error = "'" + name + "' is larger than " + std::to_string(limit) + " bytes";
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = fileFailure("read", name, errno);
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (size_t(got) > limit - out.size()) {
+            error = fileFailure("read", name, "larger than " + std::to_string(limit) + " bytes");
             ok = false;
             break;
         }
         out.insert(out.end(), chunk, chunk + got);
-        if (got < sizeof chunk) {
-            if (std::ferror(file)) {
-                error = "cannot read '" + name + "'";
-                ok = false;
-            }
-            break;
-        }
     }
-    std::fclose(file);
+    ::close(fd);
     if (!ok)
         out.clear();
     return ok;
@@ -392,16 +380,24 @@ bool loadImageFile(const std::string& path, Image& out, std::string& error) {
     if (!readFileBytes(path, kMaxMediaFileBytes, bytes, error))
         return false;
     if (!decodeImage(bytes.data(), bytes.size(), out, error)) {
-        error = localPath(path) + ": " + error;
+        error = fileFailure("read", localPath(path), error);
         return false;
     }
     return true;
 }
 
 std::unique_ptr<Texture> createTextureFromFile(GraphicsDevice& device, const std::string& path) {
+    // A failure noted earlier and not reported (a part of the plane left untextured) is not this
+    // file's.
+    takeFileFailure();
     Image image;
     std::string error;
-    if (!loadImageFile(path, image, error))
+    if (!loadImageFile(path, image, error)) {
+        noteFileFailure(error);
         return nullptr;
-    return device.createTexture(image);
+    }
+    std::unique_ptr<Texture> texture = device.createTexture(image);
+    if (!texture)
+        noteFileFailure(fileFailure("load", localPath(path), "the graphics device refused it"));
+    return texture;
 }

@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <fluidsynth.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,7 @@
 #include "audio/midi_file.h"
 #include "audio/wave_file.h"
 #include "gfx/data_folder.h"
+#include "gfx/file_access.h"
 #include "platform/audio_mixer.h"
 
 namespace {
@@ -43,33 +45,45 @@ class FluidSound : public Segment {
     bool downloaded = false;
 };
 
-void complain(const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "FluidMusicService: %s: %s\n", path.c_str(), why.c_str());
+// Said on stderr, and noted for the message that reports the failed load.
+void report(const std::string& detail) {
+    std::fprintf(stderr, "FluidMusicService: %s\n", detail.c_str());
+    noteFileFailure(detail);
 }
 
-// The whole file, refused when it is larger than `limit`.
+void complain(const std::string& path, const std::string& why) {
+    report(fileFailure("read", path, why));
+}
+
+// The whole file, refused when it is larger than `limit` or not a regular file; `error` says
+// what failed, the file and why.
 bool readWholeFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes,
                    std::string& error) {
-    std::FILE* file = std::fopen(dataFilePath(path).c_str(), "rb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
+    const int fd = openRegularFile(dataFilePath(path), error);
+    if (fd < 0)
         return false;
+    bytes.clear();
+    bool ok = true;
+    uint8_t chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = fileFailure("read", path, errno);
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (size_t(got) > limit - bytes.size()) {
+            error = fileFailure("read", path, "larger than " + std::to_string(limit) + " bytes");
+            ok = false;
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    bool ok = false;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        error = "cannot measure the file";
-    } else if (size_t(size) > limit) {
-        error = "larger than " + std::to_string(limit) + " bytes";
-    } else {
-        bytes.resize(size_t(size));
-        ok = bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        if (!ok)
-            error = "read failed";
-    }
-    std::fclose(file);
+    ::close(fd);
     return ok;
 }
 
@@ -332,10 +346,11 @@ void FluidMusicService::closeDown() {
 }
 
 std::unique_ptr<Segment> FluidMusicService::loadSegment(const std::string& path) {
+    takeFileFailure();  // an earlier failure that nobody reported is not this file's
     std::vector<uint8_t> bytes;
     std::string error;
     if (!readWholeFile(path, std::max(MaxTuneBytes, MaxSoundBytes), bytes, error)) {
-        complain(path, error);
+        report(error);
         return nullptr;
     }
     if (startsWith(bytes, 0, "MThd")) {

@@ -1,15 +1,22 @@
 // The game's window on SDL2 and the translation of SDL events into the window procedure's events.
 #include "platform/sdl_window.h"
 
+#include <SDL_syswm.h>
 #include <stb_image.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "gfx/data_folder.h"
+#include "app/recordings_folder.h"
+#include "gfx/file_access.h"
+#include "platform/file_chooser.h"
 #include "platform/gl_device.h"
+#include "platform/helper_program.h"
 #include "platform/status_painter.h"
 #include "platform/zenity.h"
 
@@ -70,6 +77,23 @@ int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode) {
     return 0;
 }
 
+// SDL falls back to a driver that shows nothing when it finds no display; the game would then
+// run unseen. Such a driver is only taken when it was asked for (tests, the headless runner).
+static bool displayFound() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const bool invisible =
+        driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+                   std::strcmp(driver, "evdev") == 0);
+    if (!invisible || (asked && *asked))
+        return true;
+    std::fprintf(stderr,
+                 "Dravik: no display to show the game on (SDL found only its \"%s\" video "
+                 "driver). Start the game on a desktop, or set DISPLAY (X11) or WAYLAND_DISPLAY.\n",
+                 driver);
+    return false;
+}
+
 SdlWindow::SdlWindow() = default;
 
 SdlWindow::~SdlWindow() {
@@ -87,10 +111,15 @@ bool SdlWindow::create() {
         return true;
     if (!sdlStarted_) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-            std::fprintf(stderr, "Dravik: SDL video does not start: %s\n", SDL_GetError());
+            std::fprintf(stderr, "Dravik: no display to show the game on: %s\n", SDL_GetError());
+            noDisplay_ = true;
             return false;
         }
         sdlStarted_ = true;
+        if (!displayFound()) {
+            noDisplay_ = true;
+            return false;
+        }
         // Game controllers are an extra: the game still runs with the mouse and keyboard when
         // their support does not start. Starting it announces each controller plugged in.
         if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0)
@@ -115,24 +144,44 @@ bool SdlWindow::create() {
     return true;
 }
 
-// The whole file, when it is there and no larger than `limit` bytes.
-static bool readSmallFile(const char* path, size_t limit, std::vector<unsigned char>& bytes) {
-    FILE* file = std::fopen(dataFilePath(path).c_str(), "rb");
-    if (!file)
+// The whole regular file, when it is there and no larger than `limit` bytes; `error` says why
+// not otherwise (empty when the file is simply not there).
+static bool readSmallFile(const char* path, size_t limit, std::vector<unsigned char>& bytes,
+                          std::string& error) {
+    bytes.clear();
+    const int fd = openRegularFile(dataFilePath(path), error);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            error.clear();
         return false;
+    }
     bytes.resize(limit + 1);
-    const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = fileFailure("read", path, errno);
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    ::close(fd);
     bytes.resize(got);
-    return got <= limit;
+    if (got > limit)
+        error = fileFailure("read", path, "too large for an icon");
+    return error.empty();
 }
 
 void SdlWindow::setIcon() {
     std::vector<unsigned char> file;
-    if (!readSmallFile(kIconPath, kIconMaxBytes, file)) {
-        if (!file.empty())
-            std::fprintf(stderr, "Dravik: %s is too large for an icon\n", kIconPath);
-        return;  // no icon file: the default icon
+    std::string error;
+    if (!readSmallFile(kIconPath, kIconMaxBytes, file, error)) {
+        // No icon file: the default icon, without a word.
+        if (!error.empty())
+            std::fprintf(stderr, "Dravik: %s; the window keeps the default icon\n", error.c_str());
+        return;
     }
     const int size = static_cast<int>(file.size());
     int w = 0, h = 0, channels = 0;
@@ -382,30 +431,178 @@ void SdlWindow::paintStatusLines() {
     painter_->paintLines(lines.data(), static_cast<int>(lines.size()));
 }
 
+bool SdlWindow::keepWaitingForDialog() {
+    if (!sdlStarted_)
+        return true;
+    bool paint = false;
+    bool end = false;
+    SDL_Event raw;
+    while (SDL_PollEvent(&raw)) {
+        // The input source still sees every event, so that no key or button seems held after.
+        if (rawHook_)
+            rawHook_(raw);
+        if (raw.type == SDL_QUIT) {
+            end = true;
+        } else if (raw.type == SDL_WINDOWEVENT && raw.window.windowID == windowId_) {
+            switch (raw.window.event) {
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                case SDL_WINDOWEVENT_RESTORED:
+                    paint = true;
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    end = true;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    if (end) {
+        if (!closeSent_ && !destroyed_) {
+            closeSent_ = true;
+            queue_.push_back(WindowEvent{EventType::Close, 0, 0});
+        }
+        return false;
+    }
+    if (paint && modalPaintHook_ && !destroyed_)
+        modalPaintHook_();
+    return true;
+}
+
+std::string SdlWindow::parentWindowHandle() const {
+    if (!window_)
+        return {};
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11)
+        return {};
+    char handle[32];
+    std::snprintf(handle, sizeof handle, "x11:%lx",
+                  static_cast<unsigned long>(info.info.x11.window));
+    return handle;
+}
+
 void SdlWindow::messageBox(const std::string& text, const std::string& caption) {
     if (dialogsDisabled())
         return;
+    const KeepWaiting keepWaiting = [this] { return keepWaitingForDialog(); };
     if (displayAvailable()) {
-        const ZenityStatus status = runZenity(messageBoxArgs(text, caption)).status;
-        if (status == ZenityStatus::Accepted || status == ZenityStatus::Declined)
-            return;
+        for (const char* program : {"zenity", "kdialog"}) {
+            const std::vector<std::string> args =
+                std::string(program) == "zenity"
+                    ? messageBoxArgs(text, caption)
+                    : std::vector<std::string>{"--title", caption, "--msgbox", text};
+            const HelperStatus status = runHelper(program, args, keepWaiting).status;
+            if (status == HelperStatus::Accepted || status == HelperStatus::Declined ||
+                status == HelperStatus::Interrupted)
+                return;
+        }
     }
     if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(),
                                  nullptr) == 0) {
         return;
     }
+    const std::string reason = SDL_GetError();
+    if (messageInWindow(text))
+        return;
     // The caller has written the text to stderr already.
-    std::fprintf(stderr, "Dravik: no message box can be shown: %s\n", SDL_GetError());
+    std::fprintf(stderr, "Dravik: no message box can be shown: %s\n", reason.c_str());
+}
+
+bool SdlWindow::messageInWindow(const std::string& text) {
+    if (!window_ || destroyed_)
+        return false;
+    // Lines of at most this many bytes fit the 640-pixel picture in the status font.
+    constexpr size_t kLineBytes = 84;
+    constexpr int kLeft = 16, kTop = 24, kLineHeight = 18;
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size() && lines.size() < kMaxStatusLines - 2) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        // Long lines are cut where a space allows, never inside a UTF-8 character.
+        while (line.size() > kLineBytes && lines.size() < kMaxStatusLines - 2) {
+            size_t cut = line.rfind(' ', kLineBytes);
+            if (cut == std::string::npos || cut == 0) {
+                cut = kLineBytes;
+                while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+            }
+            lines.push_back(line.substr(0, cut));
+            line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    lines.push_back("");
+    lines.push_back("Press Enter or click to go on.");
+    const auto paint = [&] {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const int y = kTop + static_cast<int>(i) * kLineHeight;
+            const int count = static_cast<int>(lines[i].size());
+            if (i == 0)
+                paintStatus(lines[i].c_str(), count, kLeft, y);
+            else
+                paintStatusLine(lines[i].c_str(), count, kLeft, y);
+        }
+    };
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+    paint();
+    for (;;) {
+        SDL_Event raw;
+        if (!SDL_WaitEventTimeout(&raw, 100))
+            continue;
+        if (rawHook_)
+            rawHook_(raw);
+        if (raw.type == SDL_QUIT ||
+            (raw.type == SDL_WINDOWEVENT && raw.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            if (!closeSent_) {
+                closeSent_ = true;
+                queue_.push_back(WindowEvent{EventType::Close, 0, 0});
+            }
+            break;
+        }
+        if ((raw.type == SDL_KEYDOWN && !raw.key.repeat &&
+             (raw.key.keysym.sym == SDLK_RETURN || raw.key.keysym.sym == SDLK_KP_ENTER ||
+              raw.key.keysym.sym == SDLK_ESCAPE || raw.key.keysym.sym == SDLK_SPACE)) ||
+            raw.type == SDL_MOUSEBUTTONDOWN)
+            break;
+        if (raw.type == SDL_WINDOWEVENT && (raw.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                            raw.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+            paint();
+    }
+    // The game draws its own picture again.
+    enqueue(WindowEvent{EventType::Paint, 0, 0});
+    return true;
+}
+
+bool SdlWindow::fileDialog(const FileDialog& dialog, bool save, std::string& path) {
+    if (dialogsDisabled())
+        return false;
+    FileDialog shown = dialog;
+    if (!shown.folder.empty()) {
+        std::string error;
+        if (!makeFolders(shown.folder, error)) {
+            std::fprintf(stderr, "Dravik: %s; the dialog opens in the current folder\n",
+                         error.c_str());
+            shown.folder.clear();
+        }
+    }
+    const ChooserOutcome outcome = chooseFile(shown, save, parentWindowHandle(), path,
+                                              [this] { return keepWaitingForDialog(); });
+    if (outcome == ChooserOutcome::Unavailable) {
+        // Said where the player looks, not only on stderr.
+        std::fprintf(stderr, "Dravik: %s\n", kNoFileChooserMessage);
+        messageBox(kNoFileChooserMessage, kTitle);
+    }
+    return outcome == ChooserOutcome::Chosen;
 }
 
 bool SdlWindow::openFileDialog(const FileDialog& dialog, std::string& path) {
-    if (dialogsDisabled())
-        return false;
-    return zenityOpenFile(dialog, path);
+    return fileDialog(dialog, false, path);
 }
 
 bool SdlWindow::saveFileDialog(const FileDialog& dialog, std::string& path) {
-    if (dialogsDisabled())
-        return false;
-    return zenitySaveFile(dialog, path);
+    return fileDialog(dialog, true, path);
 }

@@ -31,10 +31,16 @@ class SdlWindow : public WindowServices {
     // opens the "Dravik" window: 640 x 480 client area, resizable, for OpenGL, with the icon
     // media/dravik.png when that file is there.
     bool create();
+    // create() failed because there is no display at all (as opposed to a window that could not
+    // be made on one).
+    bool noDisplay() const { return noDisplay_; }
     SDL_Window* handle() const { return window_; }
 
     // Sees every SDL event this window takes, before it is turned into a window event.
     void setRawEventHook(std::function<void(const SDL_Event&)> hook) { rawHook_ = std::move(hook); }
+    // Repaints the window while a dialog or message box is open: what the window procedure does
+    // for a Paint event. Nothing else of the game runs meanwhile.
+    void setModalPaintHook(std::function<void()> hook) { modalPaintHook_ = std::move(hook); }
     // Told whenever the window goes full screen (true) or back to a window (false), so that the
     // graphics device can keep the picture's proportions.
     void setFullscreenHook(std::function<void(bool)> hook) { fullscreenHook_ = std::move(hook); }
@@ -58,7 +64,19 @@ class SdlWindow : public WindowServices {
     bool openFileDialog(const FileDialog& dialog, std::string& path) override;
     bool saveFileDialog(const FileDialog& dialog, std::string& path) override;
 
+    // One look at the window while a dialog is open: a repaint request is answered through the
+    // modal paint hook, input is dropped (the window is as good as disabled), and a request to
+    // end the game (SIGTERM, SIGINT, closing the window) queues Close and returns false, which
+    // closes the dialog.
+    bool keepWaitingForDialog();
+
   private:
+    // The last way to show a message: drawn in the game window itself as a status picture,
+    // until a key or a click. False when there is no window to draw in.
+    bool messageInWindow(const std::string& text);
+    bool fileDialog(const FileDialog& dialog, bool save, std::string& path);
+    // "x11:<window id>" for the file chooser portal; empty when not on X11.
+    std::string parentWindowHandle() const;
     // Hands `raw` to the hook and translates it; false when it means nothing to the procedure.
     bool take(const SDL_Event& raw, WindowEvent& event);
     bool translate(const SDL_Event& raw, WindowEvent& event);
@@ -80,6 +98,7 @@ class SdlWindow : public WindowServices {
     SDL_Window* window_ = nullptr;
     uint32_t windowId_ = 0;
     bool sdlStarted_ = false;
+    bool noDisplay_ = false;
     bool controllersStarted_ = false;
     bool fullscreen_ = false;
     bool destroyed_ = false;
@@ -87,6 +106,7 @@ class SdlWindow : public WindowServices {
     std::deque<WindowEvent> queue_;
     std::function<void(const SDL_Event&)> rawHook_;
     std::function<void(bool)> fullscreenHook_;
+    std::function<void()> modalPaintHook_;
     std::vector<StatusText> status_;  // the lines of the status picture shown last
     std::unique_ptr<StatusPainter> painter_;
 };

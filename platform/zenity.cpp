@@ -1,11 +1,6 @@
 // Message boxes and recording file dialogs through zenity, run with fork and execvp.
 #include "platform/zenity.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,11 +22,17 @@ static std::vector<std::string> fileSelectionArgs(const FileDialog& dialog) {
 }
 
 std::vector<std::string> openDialogArgs(const FileDialog& dialog) {
-    return fileSelectionArgs(dialog);
+    std::vector<std::string> args = fileSelectionArgs(dialog);
+    // A trailing slash makes zenity open the folder itself, with no name chosen in it.
+    if (!dialog.folder.empty())
+        args.push_back("--filename=" + dialog.folder + "/");
+    return args;
 }
 
 std::vector<std::string> saveDialogArgs(const FileDialog& dialog) {
     std::vector<std::string> args = fileSelectionArgs(dialog);
+    if (!dialog.folder.empty())
+        args.push_back("--filename=" + dialog.folder + "/" + dialog.proposedName);
     args.push_back("--save");
     if (dialog.confirmOverwrite)
         args.push_back("--confirm-overwrite");
@@ -43,127 +44,8 @@ std::vector<std::string> overwriteQuestionArgs(const std::string& path, const st
             "--text=" + path + " already exists.\nDo you want to replace it?"};
 }
 
-static void closeQuietly(int fd) {
-    if (fd >= 0)
-        ::close(fd);
-}
-
-// Reads until EOF, keeping at most `limit` bytes. False when more came or reading failed.
-static bool readBounded(int fd, std::string& out, size_t limit) {
-    bool fits = true;
-    char buffer[1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return fits;
-        const size_t room = limit - out.size();
-        if (static_cast<size_t>(n) > room) {
-            out.append(buffer, room);
-            fits = false;
-        } else {
-            out.append(buffer, static_cast<size_t>(n));
-        }
-    }
-}
-
-static bool waitForChild(pid_t pid, int& status) {
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
-}
-
-ZenityReply runZenity(const std::vector<std::string>& args) {
-    ZenityReply reply;
-    // Everything the child needs is made before fork: after it only async-signal-safe calls.
-    std::vector<std::string> owned;
-    owned.reserve(args.size() + 1);
-    owned.push_back("zenity");
-    owned.insert(owned.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : owned) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    int output[2] = {-1, -1};
-    int execError[2] = {-1, -1};  // the child reports a failed exec here; exec closes it
-    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(execError, O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "Dravik: cannot run zenity: pipe: %s\n", std::strerror(errno));
-        for (int fd : {output[0], output[1], execError[0], execError[1]}) closeQuietly(fd);
-        return reply;
-    }
-
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        std::fprintf(stderr, "Dravik: cannot run zenity: fork: %s\n", std::strerror(errno));
-        for (int fd : {output[0], output[1], execError[0], execError[1]}) closeQuietly(fd);
-        return reply;
-    }
-    if (pid == 0) {
-        if (output[1] == STDOUT_FILENO) {
-            ::fcntl(STDOUT_FILENO, F_SETFD, 0);
-        } else {
-            ::dup2(output[1], STDOUT_FILENO);
-        }
-        // The game's own descriptors (display connection, audio, files) stay out of zenity.
-        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-        ::execvp(argv[0], argv.data());
-        const int code = errno;
-        [[maybe_unused]] const ssize_t ignored = ::write(execError[1], &code, sizeof code);
-        ::_exit(127);
-    }
-
-    ::close(output[1]);
-    ::close(execError[1]);
-    int code = 0;
-    ssize_t got;
-    do {
-        got = ::read(execError[0], &code, sizeof code);
-    } while (got < 0 && errno == EINTR);
-    ::close(execError[0]);
-    const bool execFailed = got == static_cast<ssize_t>(sizeof code);
-
-    const bool fits = execFailed || readBounded(output[0], reply.output, kZenityOutputLimit);
-    ::close(output[0]);
-    int status = 0;
-    const bool waited = waitForChild(pid, status);
-
-    if (execFailed) {
-        reply.status = code == ENOENT ? ZenityStatus::Missing : ZenityStatus::Failed;
-        if (reply.status == ZenityStatus::Failed) {
-            std::fprintf(stderr, "Dravik: cannot run zenity: %s\n", std::strerror(code));
-        }
-        reply.output.clear();
-        return reply;
-    }
-    if (!waited || !fits) {
-        if (!fits)
-            std::fprintf(stderr, "Dravik: zenity printed more than %zu bytes\n",
-                         kZenityOutputLimit);
-        reply.status = ZenityStatus::Failed;
-        reply.output.clear();
-        return reply;
-    }
-    if (WIFEXITED(status)) {
-        const int exitCode = WEXITSTATUS(status);
-        // 1: Cancel, No or the dialog closed; 5: the dialog's timeout ran out.
-        if (exitCode == 0) {
-            reply.status = ZenityStatus::Accepted;
-        } else if (exitCode == 1 || exitCode == 5) {
-            reply.status = ZenityStatus::Declined;
-        } else {
-            reply.status = ZenityStatus::Failed;
-        }
-    } else {
-        reply.status = ZenityStatus::Failed;
-    }
-    if (reply.status != ZenityStatus::Accepted)
-        reply.output.clear();
-    return reply;
+ZenityReply runZenity(const std::vector<std::string>& args, const KeepWaiting& keepWaiting) {
+    return runHelper("zenity", args, keepWaiting);
 }
 
 bool dialogsDisabled() {
@@ -187,33 +69,56 @@ static std::string chosenPath(const ZenityReply& reply) {
     return withoutTrailingNewline(reply.output);
 }
 
-bool zenityOpenFile(const FileDialog& dialog, std::string& path) {
-    const std::string chosen = chosenPath(runZenity(openDialogArgs(dialog)));
+ChooserOutcome zenityChooseOpen(const FileDialog& dialog, std::string& path,
+                                const KeepWaiting& keepWaiting) {
+    const ZenityReply reply = runZenity(openDialogArgs(dialog), keepWaiting);
+    if (reply.status == ZenityStatus::Missing)
+        return ChooserOutcome::Unavailable;
+    if (reply.status == ZenityStatus::Interrupted)
+        return ChooserOutcome::Interrupted;
+    const std::string chosen = chosenPath(reply);
     if (chosen.empty())
-        return false;
+        return ChooserOutcome::Cancelled;
     if (dialog.mustExist && !isRegularFile(chosen)) {
         std::fprintf(stderr, "Dravik: %s is not an existing file\n", chosen.c_str());
-        return false;
+        return ChooserOutcome::Cancelled;
     }
     path = chosen;
-    return true;
+    return ChooserOutcome::Chosen;
 }
 
-bool zenitySaveFile(const FileDialog& dialog, std::string& path) {
+ChooserOutcome zenityChooseSave(const FileDialog& dialog, std::string& path,
+                                const KeepWaiting& keepWaiting) {
     for (;;) {
-        const std::string chosen = chosenPath(runZenity(saveDialogArgs(dialog)));
+        const ZenityReply reply = runZenity(saveDialogArgs(dialog), keepWaiting);
+        if (reply.status == ZenityStatus::Missing)
+            return ChooserOutcome::Unavailable;
+        if (reply.status == ZenityStatus::Interrupted)
+            return ChooserOutcome::Interrupted;
+        const std::string chosen = chosenPath(reply);
         if (chosen.empty())
-            return false;
+            return ChooserOutcome::Cancelled;
         const std::string full = withDefaultExtension(chosen, dialog.defaultExtension);
         // zenity confirmed the name without the extension; the name with it is asked about here.
         if (full != chosen && dialog.confirmOverwrite && pathExists(full)) {
-            const ZenityReply answer = runZenity(overwriteQuestionArgs(full, dialog.title));
+            const ZenityReply answer =
+                runZenity(overwriteQuestionArgs(full, dialog.title), keepWaiting);
             if (answer.status == ZenityStatus::Declined)
                 continue;
+            if (answer.status == ZenityStatus::Interrupted)
+                return ChooserOutcome::Interrupted;
             if (answer.status != ZenityStatus::Accepted)
-                return false;
+                return ChooserOutcome::Cancelled;
         }
         path = full;
-        return true;
+        return ChooserOutcome::Chosen;
     }
+}
+
+bool zenityOpenFile(const FileDialog& dialog, std::string& path) {
+    return zenityChooseOpen(dialog, path) == ChooserOutcome::Chosen;
+}
+
+bool zenitySaveFile(const FileDialog& dialog, std::string& path) {
+    return zenityChooseSave(dialog, path) == ChooserOutcome::Chosen;
 }

@@ -11,7 +11,7 @@ bash install-deps.sh
 packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils libegl1 libegl-mesa0 mesa-utils
-  sox clang clang-format libclang-rt-14-dev imagemagick fluidsynth
+  sox clang clang-format libclang-rt-14-dev imagemagick fluidsynth dbus-daemon
   appstream desktop-file-utils shared-mime-info man-db librsvg2-bin dpkg-dev file
 )
 bash apt-install.sh "${packages[@]}"

@@ -76,7 +76,10 @@ TEST_F(StartUpTest, EachMissingMediaFileShowsItsMessage) {
         WithoutMediaFile without(file);
         EXPECT_FALSE(harness.start()) << file;
         ASSERT_EQ(harness.window.messages.size(), 1u) << file;
-        EXPECT_EQ(harness.window.messages[0], message) << file;
+        // The message as it stands, then in English what failed, the file and why.
+        EXPECT_EQ(harness.window.messages[0], std::string(message) + "\ncannot read media/" + file +
+                                                  ": No such file or directory")
+            << file;
         EXPECT_EQ(harness.window.captions[0], "Dravik");
         harness.window.messages.clear();
         harness.window.captions.clear();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -158,7 +159,10 @@ TEST_F(WindowProcedureTest, LoadReplaysAndAFailedLoadStillReplaysWithAMessage) {
     harness.window.dialogAnswers.push_back(broken);
     key(kVkF5);
     ASSERT_EQ(harness.window.messages.size(), 1u);
-    EXPECT_EQ(harness.window.messages[0], "記録ファイルの読み込みに失敗しました");
+    // The message as it stands, then what failed, the file and why.
+    EXPECT_EQ(harness.window.messages[0], "記録ファイルの読み込みに失敗しました\ncannot read " +
+                                              broken +
+                                              ": too short for a recording (5 bytes of 120004)");
     EXPECT_EQ(harness.window.captions[0], "Dravik");
     EXPECT_EQ(game.flightRecorder->recordedLength, 3u);
     EXPECT_EQ(game.replaying, 1);
@@ -175,7 +179,35 @@ TEST_F(WindowProcedureTest, FailedSaveSaysSoAndCancelDoesNothing) {
     harness.window.dialogAnswers.push_back(std::string("/nonexistent-folder/x.dvk"));
     key(kVkF6);
     ASSERT_EQ(harness.window.messages.size(), 1u);
-    EXPECT_EQ(harness.window.messages[0], "記録ファイルの保存に失敗しました");
+    EXPECT_EQ(harness.window.messages[0],
+              "記録ファイルの保存に失敗しました\ncannot write /nonexistent-folder/x.dvk: No such "
+              "file or directory");
+}
+
+TEST_F(WindowProcedureTest, BothDialogsOpenInTheRecordingsFolderAndSaveProposesATimedName) {
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string before = saved ? saved : "";
+    setenv("XDG_DATA_HOME", "/tmp/dravik-wp-data", 1);
+    harness.startPlaying();
+    harness.window.dialogAnswers.push_back(std::nullopt);
+    key(kVkF6);
+    harness.window.dialogAnswers.push_back(std::nullopt);
+    key(kVkF5);
+    if (saved)
+        setenv("XDG_DATA_HOME", before.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(harness.window.dialogs.size(), 2u);
+    EXPECT_EQ(harness.window.dialogs[0].folder, "/tmp/dravik-wp-data/dravik/recordings");
+    EXPECT_EQ(harness.window.dialogs[1].folder, "/tmp/dravik-wp-data/dravik/recordings");
+    // flight-YYYY-MM-DD-HHMM.dvk; the load dialog proposes no name.
+    const std::string name = harness.window.dialogs[0].proposedName;
+    ASSERT_EQ(name.size(), std::string("flight-2026-12-08-1432.dvk").size()) << name;
+    EXPECT_EQ(name.substr(0, 7), "flight-");
+    EXPECT_EQ(name.substr(name.size() - 4), ".dvk");
+    EXPECT_TRUE(harness.window.dialogs[1].proposedName.empty());
+    // Only a real dialog makes the folder; choosing a path in the game makes nothing.
+    EXPECT_FALSE(std::filesystem::exists("/tmp/dravik-wp-data"));
 }
 
 TEST_F(WindowProcedureTest, EscapeQuitsWithoutTheShutDown) {

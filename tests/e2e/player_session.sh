@@ -13,6 +13,9 @@ if [ -z "${XVFB_RUNNING:-}" ]; then
 fi
 unset SDL_VIDEODRIVER DRAVIK_NO_DIALOGS
 export SDL_AUDIODRIVER=dummy
+# No session bus, so no file chooser portal: the dialogs are zenity's. Recordings go to a
+# scratch data folder.
+unset DBUS_SESSION_BUS_ADDRESS
 
 # ImageMagick's own tools, not a stand-in that may come first on the PATH.
 convert() { /usr/bin/convert "$@"; }
@@ -24,6 +27,9 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_RUNTIME_DIR"
+recordings="$XDG_DATA_HOME/dravik/recordings"
 
 shot() {  # shot NAME: the screen as a PNG in the work folder (and in SCREENSHOT_DIR if given)
     import -window root "$work/$1.png" 2>/dev/null
@@ -74,9 +80,39 @@ sleep 1
 shot paused2
 same_picture paused1 paused2 && pass "F1 pauses" || fail "the picture changes while paused"
 
-recording="$work/flight.dvk"
+# The first save: the dialog opens in the recordings folder with a name from the date and time;
+# Return takes it. Meanwhile the dialog is moved off the game, which must show the paused picture
+# where the dialog was.
 xdotool key --window "$win" F6
 dialog=$(wait_window "Save Dravik File") && pass "F6 opens the save dialog" || fail "no save dialog"
+if [ -n "${dialog:-}" ]; then
+    sleep 1.5
+    shot save_proposed
+    xdotool windowmove --sync "$dialog" 700 500
+    sleep 1
+    shot dialog_moved
+    # Where the dialog was, the game is drawn again: neither the dialog's remains nor black.
+    cx=$((wx + 320)); cy=$((wy + 240))
+    under=$(pixel dialog_moved $cx $cy)
+    if [ "$under" != "$(pixel save_proposed $cx $cy)" ] && [ "$under" != "0,0,0" ]; then
+        pass "the game window is repainted while the dialog is open"
+    else
+        fail "under the moved dialog: $under, with the dialog there: $(pixel save_proposed $cx $cy)"
+    fi
+    xdotool windowfocus --sync "$dialog"
+    xdotool key Return
+    sleep 1.5
+fi
+proposed=$(ls "$recordings"/flight-????-??-??-????.dvk 2>/dev/null | head -1)
+[ -n "$proposed" ] && [ "$(stat -c %s "$proposed")" = 120004 ] \
+    && pass "saved $(basename "$proposed") in the recordings folder" \
+    || fail "nothing saved in $recordings: $(ls -la "$recordings" 2>&1)"
+[ "$(stat -c %a "$recordings")" = 700 ] && pass "the recordings folder was made for the player alone" \
+    || fail "recordings folder mode $(stat -c %a "$recordings" 2>&1)"
+
+recording="$work/flight.dvk"
+xdotool key --window "$win" F6
+dialog=$(wait_window "Save Dravik File") && pass "F6 opens the save dialog again" || fail "no save dialog"
 if [ -n "${dialog:-}" ]; then
     sleep 1.5
     xdotool windowfocus --sync "$dialog"
@@ -148,12 +184,65 @@ for file in BG.dds myplane.x digit.dds arrow.dds star.dds evening.mid velmo.mid 
         (cd "$work/missing" && DRAVIK_NO_DIALOGS=1 "$build/dravik" > "$work/missing.log" 2>&1)
         code=$?
     fi
-    if [ $code = 0 ] && grep -q "${messages[$file]}" "$work/missing.log"; then
-        pass "$file missing: its message and exit code 0"
+    if [ $code = 0 ] && grep -q "${messages[$file]}" "$work/missing.log" \
+        && grep -q "^cannot read .*media/$file: No such file or directory" "$work/missing.log"; then
+        pass "$file missing: its message with the file and the reason, and exit code 0"
     else
         fail "$file missing: exit code $code, output: $(head -c 300 "$work/missing.log")"
     fi
 done
+
+# SIGTERM while a dialog is open ends the dialog and the game.
+./dravik > "$work/term.log" 2>&1 &
+game=$!
+win=$(wait_window Dravik) || fail "the window Dravik did not open again"
+sleep 2
+xdotool key --window "$win" Up
+sleep 1
+xdotool key --window "$win" F6
+if dialog=$(wait_window "Save Dravik File"); then
+    kill -TERM $game
+    for _ in $(seq 1 30); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+    if kill -0 $game 2>/dev/null; then
+        fail "SIGTERM with the save dialog open: the game still runs"
+        kill -KILL $game
+    else
+        pass "SIGTERM with the save dialog open ends the game"
+    fi
+    sleep 0.5
+    xdotool search --name "^Save Dravik File\$" >/dev/null 2>&1 \
+        && fail "the save dialog outlived the game" || pass "and the dialog with it"
+else
+    fail "no save dialog for the SIGTERM check"
+fi
+wait $game 2>/dev/null
+
+# No file chooser installed, nor any message box program: F6 says so in the game window itself,
+# until Enter.
+mkdir -p "$work/emptybin"
+PATH="$work/emptybin" ./dravik > "$work/nochooser.log" 2>&1 &
+game=$!
+win=$(wait_window Dravik) || fail "the window Dravik did not open without zenity"
+sleep 2
+xdotool key --window "$win" Up
+sleep 1
+xdotool key --window "$win" F6
+sleep 2
+shot no_chooser
+grep -q "No file dialog can be shown" "$work/nochooser.log" \
+    && pass "without zenity or kdialog F6 says what to install on stderr" \
+    || fail "no word without a chooser"
+[ "$(pixel no_chooser $((wx + 600)) $((wy + 400)))" = "0,0,255" ] \
+    && pass "and in the game window" || fail "no message in the window"
+xdotool key --window "$win" Return
+sleep 1
+shot after_message
+[ "$(pixel after_message $((wx + 600)) $((wy + 400)))" != "0,0,255" ] \
+    && pass "Enter returns to the game" || fail "the message stays after Enter"
+xdotool key --window "$win" Escape
+for _ in $(seq 1 30); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+kill -0 $game 2>/dev/null && { fail "the game did not end after the message"; kill -KILL $game; }
+wait $game 2>/dev/null
 
 echo "$failures failed"
 [ $failures = 0 ]

@@ -115,6 +115,11 @@ pid_t startProgram(const std::string& program, const std::vector<std::string>& a
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(126);
         }
+        if (options.addressSpaceLimit) {
+            struct rlimit limit = {options.addressSpaceLimit, options.addressSpaceLimit};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0)
+                ::_exit(126);
+        }
         if (::chdir(folder.c_str()) != 0)
             ::_exit(126);
         ::execve(program.c_str(), argv.data(), envp.data());

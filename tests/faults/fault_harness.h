@@ -20,8 +20,9 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::vector<std::string> env;  // NAME=VALUE set in the child only
-    uint64_t fileSizeLimit = 0;    // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); 0: no limit
+    std::vector<std::string> env;    // NAME=VALUE set in the child only
+    uint64_t fileSizeLimit = 0;      // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); 0: no limit
+    uint64_t addressSpaceLimit = 0;  // RLIMIT_AS in bytes; 0: no limit
     int timeoutSeconds = 120;
 };
 

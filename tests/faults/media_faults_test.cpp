@@ -2,6 +2,7 @@
 // or overwritten with garbage gets its own message, a clean exit and no flight; a damaged plane
 // skin only leaves the plane untextured; files whose damage still parses load and play.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <ostream>
@@ -14,7 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Damage { Missing, Empty, Half, Garbage };
+// Fifo: a named pipe with no writer in the file's place, which a plain open would wait on for ever.
+enum class Damage { Missing, Empty, Half, Garbage, Fifo };
 
 const char* damageName(Damage d) {
     switch (d) {
@@ -26,6 +28,8 @@ const char* damageName(Damage d) {
             return "Half";
         case Damage::Garbage:
             return "Garbage";
+        case Damage::Fifo:
+            return "Fifo";
     }
     return "";
 }
@@ -45,6 +49,10 @@ void damage(const std::string& path, Damage d) {
             break;
         case Damage::Garbage:
             ASSERT_TRUE(writeBytes(path, garbage(bytes.size(), 0x5eed)));
+            break;
+        case Damage::Fifo:
+            fs::remove(path);
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
             break;
     }
 }
@@ -120,17 +128,33 @@ TEST_P(DamagedMedia, StartUpStopsWithTheFilesMessageOrGoesOnWithoutTheSkin) {
     auto [file, how] = GetParam();
     Scratch s(std::string("media-") + file.name + "-" + damageName(how));
     damage(s.media(file.name), how);
-    RunResult r = s.runner(flyArgs(s, false));
+    RunOptions quick;
+    quick.timeoutSeconds = 30;
+    RunResult r = s.runner(flyArgs(s, false), quick);
     if (*file.message)
         expectFailedStartUp(s, r, file.message);
     else
         expectFlight(s, r);
+    // The message's second line says in English what failed, the file and why.
+    if (*file.message && how == Damage::Missing) {
+        EXPECT_NE(r.err.find(std::string(file.message) + "\ncannot read "), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find(std::string("media/") + file.name + ": No such file or directory"),
+                  std::string::npos)
+            << r.err;
+    }
+    if (*file.message && how == Damage::Fifo) {
+        EXPECT_NE(r.err.find(std::string("media/") + file.name + ": not a regular file (a FIFO)"),
+                  std::string::npos)
+            << r.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFile, DamagedMedia,
                          ::testing::Combine(::testing::ValuesIn(kMedia),
                                             ::testing::Values(Damage::Missing, Damage::Empty,
-                                                              Damage::Half, Damage::Garbage)),
+                                                              Damage::Half, Damage::Garbage,
+                                                              Damage::Fifo)),
                          [](const auto& info) {
                              std::string name = std::get<0>(info.param).name;
                              for (char& c : name)
