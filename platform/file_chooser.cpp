@@ -98,7 +98,7 @@ ChooserOutcome kdialogChooseOpen(const FileDialog& dialog, std::string& path,
     const std::string chosen = chosenPath(reply);
     if (chosen.empty())
         return ChooserOutcome::Cancelled;
-    if (dialog.mustExist && !isRegularFile(chosen)) {
+    if (dialog.mustExist && !isExistingFile(chosen)) {
         std::fprintf(stderr, "Dravik: %s is not an existing file\n", chosen.c_str());
         return ChooserOutcome::Cancelled;
     }

@@ -263,7 +263,7 @@ ChooserOutcome ask(GMainContext* context, const FileDialog& dialog, bool save,
     const std::string chosen = filename;
     g_free(filename);
     if (!save) {
-        if (dialog.mustExist && !isRegularFile(chosen)) {
+        if (dialog.mustExist && !isExistingFile(chosen)) {
             std::fprintf(stderr, "Dravik: %s is not an existing file\n", chosen.c_str());
             return ChooserOutcome::Cancelled;
         }
