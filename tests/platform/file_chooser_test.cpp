@@ -227,6 +227,33 @@ TEST_F(ChooserTest, WithNoChooserAtAllThePlayerIsToldWhatToInstall) {
     EXPECT_NE(std::string(kNoFileChooserMessage).find("kdialog"), std::string::npos);
 }
 
+TEST_F(ChooserTest, AWaitingHelperLetsTheWindowPaintAndIsStoppedWhenTheGameEnds) {
+    install("zenity");
+    runFirst("zenity", 1, "echo $$ > \"$d/zenity.pid\"\nexec /bin/sleep 30\n");
+    int looks = 0;
+    const auto started = std::chrono::steady_clock::now();
+    // The game looks at its window about every 10 ms; at the 20th look it is told to end.
+    const HelperReply reply = runHelper("zenity", {"--info"}, [&] { return ++looks < 20; });
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(reply.status, HelperStatus::Interrupted);
+    EXPECT_EQ(looks, 20);
+    EXPECT_LT(took, std::chrono::seconds(3));
+    std::ifstream pidFile(dir / "zenity.pid");
+    pid_t helper = 0;
+    pidFile >> helper;
+    ASSERT_GT(helper, 0);
+    EXPECT_NE(::kill(helper, 0), 0) << "the helper outlived the wait";
+
+    // A helper that answers after a while: the window was looked at meanwhile, the answer kept.
+    runFirst("zenity", 2, "/bin/sleep 0.3\n");
+    answer("zenity", 2, "/tmp/answer.dvk\n");
+    looks = 0;
+    const HelperReply answered = runHelper("zenity", {}, [&] { return ++looks > 0; });
+    EXPECT_EQ(answered.status, HelperStatus::Accepted);
+    EXPECT_EQ(answered.output, "/tmp/answer.dvk\n");
+    EXPECT_GE(looks, 10);
+}
+
 TEST_F(ChooserTest, TheMessageBoxFallsBackToKdialog) {
     install("kdialog");
     env.set("DISPLAY", ":97");
