@@ -302,7 +302,7 @@ ChooserOutcome portalChooseFile(const FileDialog& dialog, bool save,
         }
         // The portal's dialog asked about the name it returned; one the extension changes is
         // asked about here.
-        switch (finishSaveName(dialog, chosen, path, keepWaiting)) {
+        switch (finishSaveName(dialog, chosen, path, keepWaiting, parentWindow)) {
             case HelperStatus::Accepted:
                 return ChooserOutcome::Chosen;
             case HelperStatus::Declined:

@@ -490,9 +490,11 @@ void SdlWindow::messageBox(const std::string& text, const std::string& caption) 
     if (displayAvailable()) {
         for (const char* program : {"zenity", "kdialog"}) {
             const std::vector<std::string> args =
-                std::string(program) == "zenity"
-                    ? messageBoxArgs(text, caption)
-                    : std::vector<std::string>{"--title", caption, "--msgbox", text};
+                attached(program,
+                         std::string(program) == "zenity"
+                             ? messageBoxArgs(text, caption)
+                             : std::vector<std::string>{"--title", caption, "--msgbox", text},
+                         parentWindowHandle());
             const HelperStatus status = runHelper(program, args, keepWaiting).status;
             if (status == HelperStatus::Accepted || status == HelperStatus::Declined ||
                 status == HelperStatus::Interrupted)

@@ -254,6 +254,37 @@ TEST_F(ChooserTest, AWaitingHelperLetsTheWindowPaintAndIsStoppedWhenTheGameEnds)
     EXPECT_GE(looks, 10);
 }
 
+TEST_F(ChooserTest, DialogsAreAttachedToTheGameWindowSoTheyStayAboveIt) {
+    EXPECT_EQ(x11WindowId("x11:1a00007"), "27262983");
+    EXPECT_EQ(x11WindowId("wayland:abc"), "");
+    EXPECT_EQ(x11WindowId("x11:"), "");
+    EXPECT_EQ(x11WindowId("x11:zz"), "");
+    install("zenity");
+    install("kdialog");
+    makeFile("old.dvk");
+    answer("zenity", 1, (files / "old").string() + "\n");  // the extension names an old file
+    answer("zenity", 2, "", 0);                            // "Yes"
+    std::string path;
+    ASSERT_EQ(chooseFile(saveDialog(), true, "x11:1a00007", path), ChooserOutcome::Chosen);
+    for (int call : {1, 2}) {
+        const Args args = argsOf("zenity", call);
+        ASSERT_GE(args.size(), 2u);
+        EXPECT_EQ(args[args.size() - 2], "--attach=27262983") << call;
+        EXPECT_EQ(args.back(), "--modal") << call;
+    }
+    // kdialog takes the window first; without an X11 window nothing is added.
+    fs::remove(bin / "zenity");
+    answer("kdialog", 1, "", 1);
+    chooseFile(loadDialog(), false, "x11:1a00007", path);
+    EXPECT_EQ(argsOf("kdialog", 1),
+              attached("kdialog", kdialogOpenArgs(loadDialog()), "x11:1a00007"));
+    EXPECT_EQ(argsOf("kdialog", 1)[0], "--attach");
+    EXPECT_EQ(argsOf("kdialog", 1)[1], "27262983");
+    answer("kdialog", 2, "", 1);
+    chooseFile(loadDialog(), false, "", path);
+    EXPECT_EQ(argsOf("kdialog", 2), kdialogOpenArgs(loadDialog()));
+}
+
 TEST_F(ChooserTest, TheMessageBoxFallsBackToKdialog) {
     install("kdialog");
     env.set("DISPLAY", ":97");
