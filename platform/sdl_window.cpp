@@ -78,10 +78,11 @@ int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode) {
 }
 
 // SDL falls back to a driver that shows nothing when it finds no display; the game would then
-// run unseen. Such a driver is only taken when it was asked for (tests, the headless runner).
+// run unseen. Such a driver is only taken when it was asked for (SDL_VIDEODRIVER in the
+// environment for tests, the hint the headless runner sets).
 static bool displayFound() {
     const char* driver = SDL_GetCurrentVideoDriver();
-    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
     const bool invisible =
         driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
                    std::strcmp(driver, "evdev") == 0);
@@ -490,9 +491,11 @@ void SdlWindow::messageBox(const std::string& text, const std::string& caption) 
     if (displayAvailable()) {
         for (const char* program : {"zenity", "kdialog"}) {
             const std::vector<std::string> args =
-                std::string(program) == "zenity"
-                    ? messageBoxArgs(text, caption)
-                    : std::vector<std::string>{"--title", caption, "--msgbox", text};
+                attached(program,
+                         std::string(program) == "zenity"
+                             ? messageBoxArgs(text, caption)
+                             : std::vector<std::string>{"--title", caption, "--msgbox", text},
+                         parentWindowHandle());
             const HelperStatus status = runHelper(program, args, keepWaiting).status;
             if (status == HelperStatus::Accepted || status == HelperStatus::Declined ||
                 status == HelperStatus::Interrupted)
