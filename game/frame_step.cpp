@@ -12,6 +12,7 @@
 #include "controls/flight_recorder.h"
 #include "controls/input_reader.h"
 #include "game/game_state.h"
+#include "gfx/portable_trig.h"
 #include "hud/hud.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
@@ -35,7 +36,7 @@ bool setVolume(int32_t volume) {
 // and just above it at 150 s, and just below 120 at 90 s.
 uint32_t skyColour(uint32_t elapsedTenths) {
     uint32_t s = (elapsedTenths / 10) % 180;
-    double w = std::sin(s * 0.017453292) * 120.0;
+    double w = portableSin(s * 0.017453292) * 120.0;
     int32_t red = static_cast<int32_t>(w) + 127;
     int32_t green = 239 - static_cast<int32_t>(w);
     int32_t blue = 250;
