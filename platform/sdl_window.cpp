@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/data_folder.h"
 #include "app/recordings_folder.h"
+#include "gfx/data_folder.h"
 #include "gfx/file_access.h"
 #include "platform/file_chooser.h"
 #include "platform/gl_device.h"
