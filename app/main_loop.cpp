@@ -2,6 +2,7 @@
 // sleeps on the event queue until the next step is due, so the processor idles between steps.
 #include "app/main_loop.h"
 
+#include "app/replay_viewer.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
 #include "app/window_services.h"
@@ -27,7 +28,10 @@ int32_t eventWaitMs() {
         return 0;
     if (!game.running)
         return -1;
-    uint32_t since = game.tickSource->now() - game.lastStepTick;
+    int32_t viewerWait = replayViewer.msUntilDue(game.tickSource->now());
+    if (viewerWait != -2)
+        return viewerWait;
+    uint32_t since = replayViewer.now(game.tickSource->now()) - game.lastStepTick;
     if (since > kStepThresholdMs)
         return 0;
     return static_cast<int32_t>(kStepThresholdMs + 1 - since);
@@ -67,7 +71,9 @@ bool runPass(int& exitCode, bool* stepped) {
     }
 
     if (game.running) {
-        uint32_t t = game.tickSource->now();
+        uint32_t real = game.tickSource->now();
+        replayViewer.tick(real);
+        uint32_t t = replayViewer.now(real);
         if (game.restartClock) {
             game.gameStartTick = t;
             game.restartClock = 0;
@@ -76,6 +82,7 @@ bool runPass(int& exitCode, bool* stepped) {
         if (t - game.lastStepTick > kStepThresholdMs) {
             stepFrame();
             game.lastStepTick = t;
+            replayViewer.afterStep(t);
             if (stepped)
                 *stepped = true;
         }

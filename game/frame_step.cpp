@@ -252,21 +252,13 @@ void drawFrame(const GameState& state, StepPicture picture) {
         drawResultScreen(state, resultScreen);
 }
 
-int stepFrame() {
-    if (!game.device)
-        return 0;
-
+int advanceStep(StepPicture& picture) {
     bool cutShort = false;
-    StepPicture picture = moveFrame(cutShort);
+    picture = moveFrame(cutShort);
     if (cutShort)
         return 0;
-    if (picture == StepPicture::Nothing)
+    if (picture != StepPicture::Flight)
         return 1;
-    drawFrame(game, picture);
-    game.device->present();
-    if (picture == StepPicture::ResultScreen)
-        return 1;
-
     if (game.tempoDirty) {
         bool ok =
             game.soundSystem && game.soundSystem->setTempo(0.8f + (game.speed - 10.0f) * 0.01f);
@@ -275,4 +267,17 @@ int stepFrame() {
         game.tempoDirty = 0;
     }
     return 1;
+}
+
+int stepFrame() {
+    if (!game.device)
+        return 0;
+
+    StepPicture picture = StepPicture::Nothing;
+    int result = advanceStep(picture);
+    if (picture != StepPicture::Nothing) {
+        drawFrame(game, picture);
+        game.device->present();
+    }
+    return result;
 }

@@ -18,6 +18,9 @@ void toggleView();
 // The moving half of a step: everything it changes, nothing drawn. `cutShort` when the input read
 // failed (the step does nothing more).
 StepPicture moveFrame(bool& cutShort);
+// A whole step without drawing: moveFrame, then the music's tempo from the speed. Returns as
+// stepFrame does; `picture` says what the step would show.
+int advanceStep(StepPicture& picture);
 // The flight part of a step's movement (the bounce, the cones, the plane's tumble, the targets,
 // the sparks, speed and turn decay, the clock).
 void moveFlight();

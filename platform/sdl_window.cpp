@@ -58,6 +58,21 @@ int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode) {
             return kVkRight;
         case SDLK_DOWN:
             return kVkDown;
+        case SDLK_HOME:
+            return kVkHome;
+        case SDLK_EQUALS:
+        case SDLK_PLUS:
+            return kVkOemPlus;
+        case SDLK_MINUS:
+            return kVkOemMinus;
+        case SDLK_PERIOD:
+            return kVkOemPeriod;
+        case SDLK_KP_PLUS:
+            return kVkAdd;
+        case SDLK_KP_MINUS:
+            return kVkSubtract;
+        case SDLK_KP_PERIOD:
+            return kVkDecimal;
         case SDLK_BACKSPACE:
             return 0x08;
         case SDLK_TAB:
