@@ -12,6 +12,8 @@
 
 #include "app/command_line.h"
 #include "app/main_loop.h"
+#include "app/settings.h"
+#include "app/shell_settings.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
 #include "game/game_state.h"
@@ -96,6 +98,18 @@ int main(int argc, char** argv) {
     if (options.action == CommandLine::Action::Version) {
         std::fputs(versionText().c_str(), stdout);
         return 0;
+    }
+    // The player's settings, said once on stderr when something in the file is wrong; the
+    // command line wins for this run.
+    {
+        SettingsFile settings;
+        std::vector<std::string> warnings;
+        std::string path = settingsFilePath();
+        if (!path.empty())
+            settings.load(path, warnings);
+        applyShellSettings(settings, options, shellOptions, warnings);
+        for (const std::string& warning : warnings)
+            std::fprintf(stderr, "Dravik: %s\n", warning.c_str());
     }
     // The game's data is found from where the program lies; the working folder stays the
     // player's, so a relative recording path and the file dialogs start from there.

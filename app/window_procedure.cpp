@@ -14,6 +14,7 @@
 #include "game/frame_step.h"
 #include "game/game_state.h"
 #include "game/new_game.h"
+#include "game/shell_options.h"
 #include "hud/hud.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
@@ -70,6 +71,11 @@ void save() {
         showMessage(kSaveFailedMessage);
 }
 
+// F1 pauses in these phases only.
+bool pauseKeyActs() {
+    return !game.introActive && !game.gameOver && !game.allTargetsPassed;
+}
+
 void togglePause() {
     game.halted = game.halted ? 0 : 1;
     if (game.halted)
@@ -120,7 +126,7 @@ void handleKeyDown(int key) {
             }
             break;
         case kVkF1:
-            if (!game.introActive && !game.gameOver && !game.allTargetsPassed)
+            if (pauseKeyActs())
                 togglePause();
             break;
         case kVkF2:
@@ -186,6 +192,14 @@ void windowProcedure(const WindowEvent& event) {
         case EventType::Destroy:
             shutDown();
             break;
+        case EventType::FocusLost:
+            // A flight the player cannot steer would fly on into the cones: it pauses as F1
+            // does. A replay and an intro play on; the player resumes with F1.
+            if (shellOptions.pauseOnFocusLoss && game.startupStage >= 2 && !game.halted &&
+                !game.replaying && pauseKeyActs())
+                togglePause();
+            break;
+        case EventType::FocusGained:
         case EventType::Quit:
             break;
     }

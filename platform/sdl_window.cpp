@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "gfx/data_folder.h"
 #include "app/recordings_folder.h"
+#include "gfx/data_folder.h"
 #include "gfx/file_access.h"
 #include "platform/file_chooser.h"
 #include "platform/gl_device.h"
@@ -329,6 +329,12 @@ bool SdlWindow::translate(const SDL_Event& raw, WindowEvent& event) {
                 case SDL_WINDOWEVENT_CLOSE:
                     closeSent_ = true;
                     event = WindowEvent{EventType::Close, 0, 0};
+                    return true;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    event = WindowEvent{EventType::FocusLost, 0, 0};
+                    return true;
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    event = WindowEvent{EventType::FocusGained, 0, 0};
                     return true;
                 default:
                     return false;

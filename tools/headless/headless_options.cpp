@@ -21,6 +21,9 @@ const char* const kHeadlessUsage =
     "  --save FILE          at the end, save the recording through F6 (F1 first if needed)\n"
     "  --audio-out FILE.wav write the final mix, in step with the virtual clock\n"
     "  --no-gl              use a graphics device that draws nothing (no shots)\n"
+    "  --no-focus-pause     fly on when the window loses focus, as the game's option does\n"
+    "  --overlays           leave classic mode so the words on screen are drawn (pause panel,\n"
+    "                       replay mark, hints, notes)\n"
     "  --help               show this text\n"
     "\n"
     "Without --steps a run ends when a replay has stopped, when the script closes the window,\n"
@@ -114,6 +117,10 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
                 return false;
         } else if (a == "--no-gl") {
             o.noGl = true;
+        } else if (a == "--no-focus-pause") {
+            o.noFocusPause = true;
+        } else if (a == "--overlays") {
+            o.overlays = true;
         } else {
             error = "unknown option '" + a + "' (see --help)";
             return false;

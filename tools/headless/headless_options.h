@@ -19,6 +19,9 @@ struct HeadlessOptions {
     std::string saveFile;
     std::string audioOut;
     bool noGl = false;
+    // The game's options: fly on when the focus goes; the words on screen (out of classic mode).
+    bool noFocusPause = false;
+    bool overlays = false;
     bool help = false;
 };
 

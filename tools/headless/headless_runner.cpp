@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "app/window_services.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 #include "gfx/null_device.h"
 #include "headless_audio.h"
 #include "platform/gl_device.h"
@@ -70,6 +71,12 @@ void HeadlessRunner::deliver(const ScriptEvent& e) {
             break;
         case ScriptAction::Close:
             close();
+            break;
+        case ScriptAction::FocusLost:
+            window_->push({EventType::FocusLost, 0, 0});
+            break;
+        case ScriptAction::FocusGained:
+            window_->push({EventType::FocusGained, 0, 0});
             break;
         case ScriptAction::Answer:
             window_->pushAnswer(e.path);
@@ -148,6 +155,12 @@ int HeadlessRunner::run() {
     setenv("DRAVIK_NO_DIALOGS", "1", 1);
     if (!getenv("SDL_VIDEODRIVER"))
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+
+    shellOptions.pauseOnFocusLoss = !options_.noFocusPause;
+    if (options_.overlays) {
+        shellOptions.classic = false;
+        shellOptions.overlays = true;
+    }
 
     ticks_.value = options_.startTick;
     window_ = std::make_unique<HeadlessWindow>(ticks_, options_.stepMs);
