@@ -24,6 +24,7 @@
 #include "platform/sdl_input.h"
 #include "platform/sdl_ticks.h"
 #include "platform/sdl_window.h"
+#include "platform/ttf_text_renderer.h"
 
 namespace {
 
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     static SdlTickSource ticks;
     static SdlInputSource input;
     static FluidMusicService music;
+    static TtfTextRenderer text;
 
     if (!enoughAddressSpace())
         return 1;
@@ -145,6 +147,7 @@ int main(int argc, char** argv) {
     game.graphicsPlatform = &graphics;
     game.inputPlatform = &input;
     game.musicPlatform = &music;
+    game.textPlatform = &text;
 
     const char* stepLog = std::getenv("DRAVIK_STEP_LOG");
     int code = 0;

@@ -12,7 +12,9 @@
 #include "controls/flight_recorder.h"
 #include "controls/input_reader.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 #include "hud/hud.h"
+#include "hud/overlays.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
 #include "scene/device_setup.h"
@@ -249,7 +251,25 @@ void drawFrame(const GameState& state, StepPicture picture) {
         drawFlight(state, FrameKind::Step);
     else if (picture == StepPicture::ResultScreen)
         drawResultScreen(state, resultScreen);
+    drawOverlays(state, picture);
 }
+
+namespace {
+
+// A pause that shows its panel: the flight as it stands, drawn again under the panel (the
+// original left the last frame on screen, which looks like a game that froze).
+bool pauseShowsPanel(const GameState& state) {
+    return overlaysShown() && state.halted && !state.gameOver && !state.introActive;
+}
+
+void drawPausedFrame(const GameState& state) {
+    state.device->clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
+    drawFlight(state, FrameKind::Repaint);
+    drawOverlays(state, StepPicture::Flight);
+    state.device->present();
+}
+
+}  // namespace
 
 int stepFrame() {
     if (!game.device)
@@ -259,8 +279,11 @@ int stepFrame() {
     StepPicture picture = moveFrame(cutShort);
     if (cutShort)
         return 0;
-    if (picture == StepPicture::Nothing)
+    if (picture == StepPicture::Nothing) {
+        if (pauseShowsPanel(game))
+            drawPausedFrame(game);
         return 1;
+    }
     drawFrame(game, picture);
     game.device->present();
     if (picture == StepPicture::ResultScreen)

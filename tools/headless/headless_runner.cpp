@@ -16,6 +16,7 @@
 #include "headless_audio.h"
 #include "platform/gl_device.h"
 #include "platform/sdl_window.h"
+#include "platform/ttf_text_renderer.h"
 #include "screenshot.h"
 #include "state_log.h"
 
@@ -188,6 +189,8 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = graphics.get();
     game.inputPlatform = &input;
     game.musicPlatform = audio.service();
+    TtfTextRenderer text;
+    game.textPlatform = &text;
     createProgramObjects();
 
     if (!options_.replayFile.empty()) {
@@ -217,6 +220,7 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = nullptr;
     game.musicPlatform = nullptr;
     game.inputPlatform = nullptr;
+    game.textPlatform = nullptr;
     std::fprintf(stderr, "dravik-headless: %llu steps\n", static_cast<unsigned long long>(steps));
     return code;
 }
