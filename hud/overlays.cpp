@@ -194,7 +194,7 @@ void drawReplayMark(const GameState& state, OverlayPainter& painter, const Layou
     painter.text(mark, l.at(10) + pad, l.at(10) + pad / 2, kReplayColour);
 }
 
-// Along the bottom: on the result screen there is no arrow.
+// Near the bottom, above where the arrow stands in flight.
 void drawResultHint(const GameState& state, OverlayPainter& painter, const Layout& l) {
     std::string hint = resultHintText(state);
     if (hint.empty())
@@ -204,7 +204,7 @@ void drawResultHint(const GameState& state, OverlayPainter& painter, const Layou
         return;
     const float pad = l.at(8);
     const float width = widthOf(line) + 2 * pad, height = heightOf(line) + pad;
-    const float top = l.at(470) - height;
+    const float top = l.at(404) - height;
     painter.panel(l.at(320) - width / 2, top, width, height, kPanelColour);
     painter.text(line, l.at(320) - widthOf(line) / 2, top + pad / 2, kTextColour);
 }

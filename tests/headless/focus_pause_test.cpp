@@ -84,20 +84,26 @@ TEST(FocusPause, ALiveFlightPausesUntilF1AndRecordsNothingMeanwhile) {
     std::string script = scratch("paused.txt"), log = scratch("paused.jsonl");
     std::string saved = scratch("paused.dvk");
     std::ofstream(script) << pausedScript(at, length);
-    ASSERT_EQ(run("--no-gl --script " + script + " --state-log " + log + " --save " + saved), 0);
-    std::vector<std::string> l = lines(log);
-    ASSERT_GT(l.size(), at + 2 * length + 10);
-    EXPECT_EQ(field(l[at - 1], "halted"), "0") << "flying before";
-    EXPECT_EQ(field(l[at - 1], "introActive"), "0");
-    for (uint64_t step = at + 1; step <= at + 2 * length; ++step)
-        ASSERT_EQ(field(l[step - 1], "halted"), "1")
-            << "paused at step " << step << ", also after the focus came back";
-    EXPECT_EQ(field(l[at + 2 * length], "halted"), "0") << "F1 resumes";
-    EXPECT_EQ(field(l[at + 2 * length - 1], "heading"), field(l[at - 1], "heading"))
-        << "nothing moved meanwhile";
-    // The recording holds the flight without the pause: the very one kept for the uninterrupted
-    // flight.
-    EXPECT_EQ(bytes(saved), bytes(kData + "keyboard_flight.dvk"));
+    // With the words on screen as well: the pause panel is drawn over the paused flight.
+    for (const char* extra : {"", " --overlays"}) {
+        SCOPED_TRACE(std::string("options:") + extra);
+        ASSERT_EQ(run(std::string("--no-gl") + extra + " --script " + script + " --state-log " +
+                      log + " --save " + saved),
+                  0);
+        std::vector<std::string> l = lines(log);
+        ASSERT_GT(l.size(), at + 2 * length + 10);
+        EXPECT_EQ(field(l[at - 1], "halted"), "0") << "flying before";
+        EXPECT_EQ(field(l[at - 1], "introActive"), "0");
+        for (uint64_t step = at + 1; step <= at + 2 * length; ++step)
+            ASSERT_EQ(field(l[step - 1], "halted"), "1")
+                << "paused at step " << step << ", also after the focus came back";
+        EXPECT_EQ(field(l[at + 2 * length], "halted"), "0") << "F1 resumes";
+        EXPECT_EQ(field(l[at + 2 * length - 1], "heading"), field(l[at - 1], "heading"))
+            << "nothing moved meanwhile";
+        // The recording holds the flight without the pause: the very one kept for the uninterrupted
+        // flight.
+        EXPECT_EQ(bytes(saved), bytes(kData + "keyboard_flight.dvk"));
+    }
     for (const std::string& f : {script, log, saved}) fs::remove(f);
 }
 
