@@ -137,4 +137,13 @@ TEST(FocusPause, TheIntroAReplayAndTheSettingOffFlyOn) {
     for (const std::string& f : {script, log, replayScript, plain}) fs::remove(f);
 }
 
+TEST(FocusPause, TheScriptActionsTakeNoArguments) {
+    std::string script = scratch("bad.txt");
+    std::ofstream(script) << "0 key up\n5 focus-lost now\n";
+    EXPECT_EQ(run("--no-gl --steps 10 --script " + script), 2);
+    std::ofstream(script) << "0 key up\n5 focus-gained\n6 focus-lost\n";
+    EXPECT_EQ(run("--no-gl --steps 10 --script " + script), 0);
+    fs::remove(script);
+}
+
 }  // namespace
