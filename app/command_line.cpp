@@ -8,15 +8,18 @@
 namespace {
 
 struct OptionName {
-    const char* shortName;
+    const char* shortName;  // "" when the option has none
     const char* longName;
     CommandLine::Action action;
+    // A switch the option turns on instead of choosing the action; null for the actions.
+    bool CommandLine::*flag = nullptr;
 };
 
 // New options go here (and into usageText).
 constexpr OptionName kOptions[] = {
     {"-h", "--help", CommandLine::Action::Help},
     {"-V", "--version", CommandLine::Action::Version},
+    {"", "--no-focus-pause", CommandLine::Action::Play, &CommandLine::noFocusPause},
 };
 
 }  // namespace
@@ -32,12 +35,16 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             const OptionName* known = nullptr;
             for (const OptionName& option : kOptions) {
-                if (arg == option.shortName || arg == option.longName)
+                if ((*option.shortName && arg == option.shortName) || arg == option.longName)
                     known = &option;
             }
             if (!known) {
                 error = "unknown option '" + arg + "'";
                 return false;
+            }
+            if (known->flag) {
+                out.*(known->flag) = true;
+                continue;
             }
             // --help wins over --version, whatever their order.
             if (out.action != CommandLine::Action::Help)
@@ -68,8 +75,10 @@ std::string usageText(const std::string& program) {
            "recorded flight, as F5 does.\n"
            "\n"
            "Options:\n"
-           "  -h, --help     show this help and exit\n"
-           "  -V, --version  show the version and exit\n"
+           "  -h, --help        show this help and exit\n"
+           "  -V, --version     show the version and exit\n"
+           "  --no-focus-pause  fly on when the window loses focus (by default the flight\n"
+           "                    pauses as F1 does; the setting pause_on_focus_loss)\n"
            "\n"
            "Keys: F1 pause, F2 replay, F3 new game, F5 load a recording, F6 save it (F2, F3, F5\n"
            "and F6 act when paused, in the first intro or on the result screen), Ctrl chase or\n"

@@ -14,6 +14,8 @@ struct CommandLine {
     Action action = Action::Play;
     // A recording to load and replay once the game has started (empty: none).
     std::string recording;
+    // --no-focus-pause: fly on when the window loses focus (this run only).
+    bool noFocusPause = false;
 };
 
 // Parses argv[1..]. On failure returns false with a message for the player in `error`.

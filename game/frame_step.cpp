@@ -12,8 +12,10 @@
 #include "controls/flight_recorder.h"
 #include "controls/input_reader.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 #include "gfx/portable_trig.h"
 #include "hud/hud.h"
+#include "hud/overlays.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
 #include "scene/device_setup.h"
@@ -250,7 +252,25 @@ void drawFrame(const GameState& state, StepPicture picture) {
         drawFlight(state, FrameKind::Step);
     else if (picture == StepPicture::ResultScreen)
         drawResultScreen(state, resultScreen);
+    drawOverlays(state, picture);
 }
+
+namespace {
+
+// A pause that shows its panel: the flight as it stands, drawn again under the panel (the
+// original left the last frame on screen, which looks like a game that froze).
+bool pauseShowsPanel(const GameState& state) {
+    return overlaysShown() && state.halted && !state.gameOver && !state.introActive;
+}
+
+void drawPausedFrame(const GameState& state) {
+    state.device->clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
+    drawFlight(state, FrameKind::Repaint);
+    drawOverlays(state, StepPicture::Flight);
+    state.device->present();
+}
+
+}  // namespace
 
 int advanceStep(StepPicture& picture) {
     bool cutShort = false;
@@ -278,6 +298,8 @@ int stepFrame() {
     if (picture != StepPicture::Nothing) {
         drawFrame(game, picture);
         game.device->present();
+    } else if (result && pauseShowsPanel(game)) {
+        drawPausedFrame(game);
     }
     return result;
 }

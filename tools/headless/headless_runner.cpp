@@ -11,10 +11,12 @@
 #include "app/startup.h"
 #include "app/window_services.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 #include "gfx/null_device.h"
 #include "headless_audio.h"
 #include "platform/gl_device.h"
 #include "platform/sdl_window.h"
+#include "platform/ttf_text_renderer.h"
 #include "screenshot.h"
 #include "state_log.h"
 
@@ -70,6 +72,12 @@ void HeadlessRunner::deliver(const ScriptEvent& e) {
             break;
         case ScriptAction::Close:
             close();
+            break;
+        case ScriptAction::FocusLost:
+            window_->push({EventType::FocusLost, 0, 0});
+            break;
+        case ScriptAction::FocusGained:
+            window_->push({EventType::FocusGained, 0, 0});
             break;
         case ScriptAction::Answer:
             window_->pushAnswer(e.path);
@@ -151,6 +159,12 @@ int HeadlessRunner::run() {
     if (!driver || !*driver)
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
 
+    shellOptions.pauseOnFocusLoss = !options_.noFocusPause;
+    if (options_.overlays) {
+        shellOptions.classic = false;
+        shellOptions.overlays = true;
+    }
+
     ticks_.value = options_.startTick;
     window_ = std::make_unique<HeadlessWindow>(ticks_, options_.stepMs);
 
@@ -177,6 +191,8 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = graphics.get();
     game.inputPlatform = &input;
     game.musicPlatform = audio.service();
+    TtfTextRenderer text;
+    game.textPlatform = &text;
     createProgramObjects();
 
     if (!options_.replayFile.empty()) {
@@ -206,6 +222,7 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = nullptr;
     game.musicPlatform = nullptr;
     game.inputPlatform = nullptr;
+    game.textPlatform = nullptr;
     std::fprintf(stderr, "dravik-headless: %llu steps\n", static_cast<unsigned long long>(steps));
     return code;
 }
