@@ -2,6 +2,7 @@
 // sleeps on the event queue until the next step is due, so the processor idles between steps.
 #include "app/main_loop.h"
 
+#include "app/record_keeper.h"
 #include "app/replay_viewer.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
@@ -83,6 +84,7 @@ bool runPass(int& exitCode, bool* stepped) {
             stepFrame();
             game.lastStepTick = t;
             replayViewer.afterStep(t);
+            recordKeeper.afterStep();
             if (stepped)
                 *stepped = true;
         }

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "aircraft/player_plane.h"
+#include "app/ghost_source.h"
 #include "app/messages.h"
+#include "app/record_keeper.h"
 #include "app/recordings_folder.h"
 #include "app/replay_viewer.h"
 #include "app/startup.h"
@@ -117,6 +119,9 @@ void handleKeyDown(int key) {
         case kVkUp:
             if (!controllerChoiceMade())
                 game.keyboardChosen = 1;
+            break;
+        case kVkG:
+            toggleGhost(recordKeeper.bestPath);
             break;
         case kVkM:
             if (!game.soundSystem)

@@ -12,6 +12,7 @@ constexpr int kVkLeft = 0x25;
 constexpr int kVkUp = 0x26;
 constexpr int kVkRight = 0x27;
 constexpr int kVkDown = 0x28;
+constexpr int kVkG = 0x47;
 constexpr int kVkM = 0x4D;
 constexpr int kVkHome = 0x24;
 constexpr int kVkAdd = 0x6B;        // the keypad's +

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "aircraft/ghost_plane.h"
 #include "aircraft/player_plane.h"
 #include "aircraft/result_screen.h"
 #include "audio/sound_system.h"
@@ -207,6 +208,7 @@ void drawFlight(const GameState& state, FrameKind kind) {
         drawPlayerPlane(state);
     if (step)
         device.setRenderState(RenderState::Ambient, kFlightAmbient);
+    drawGhost(state);
     drawTargets(state);
     // The sparks show in the frames of the steps that move them, not in a repaint.
     if (step && state.bumping && state.burstEffect)

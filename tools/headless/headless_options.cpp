@@ -27,6 +27,8 @@ const char* const kHeadlessUsage =
     "  --no-focus-pause     fly on when the window loses focus, as the game's option does\n"
     "  --overlays           leave classic mode so the words on screen are drawn (pause panel,\n"
     "                       replay mark, hints, notes)\n"
+    "  --ghost FILE|best    a ghost plane flies the recording beside every flight\n"
+    "  --keep-records       live flights update the records under XDG_DATA_HOME\n"
     "  --help               show this text\n"
     "\n"
     "Without --steps a run ends when a replay has stopped, when the script closes the window,\n"
@@ -70,6 +72,11 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
         } else if (a == "--replay") {
             if (!value(o.replayFile))
                 return false;
+        } else if (a == "--ghost") {
+            if (!value(o.ghost))
+                return false;
+        } else if (a == "--keep-records") {
+            o.keepRecords = true;
         } else if (a == "--script") {
             if (!value(o.scriptFile))
                 return false;

@@ -24,6 +24,10 @@ struct HeadlessOptions {
     // The game's options: fly on when the focus goes; the words on screen (out of classic mode).
     bool noFocusPause = false;
     bool overlays = false;
+    // A ghost accompanies the flights: a recording file, or "best".
+    std::string ghost;
+    // Live flights update the records under XDG_DATA_HOME, as the game does.
+    bool keepRecords = false;
     bool help = false;
 };
 

@@ -7,10 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/ghost_source.h"
 #include "app/main_loop.h"
+#include "app/record_keeper.h"
 #include "app/startup.h"
 #include "app/window_services.h"
 #include "game/game_state.h"
+#include "game/ghost_path.h"
 #include "game/shell_options.h"
 #include "gfx/null_device.h"
 #include "headless_audio.h"
@@ -127,6 +130,27 @@ void HeadlessRunner::afterStep() {
         close();
 }
 
+bool HeadlessRunner::prepareRecordsAndGhost() {
+    recordKeeper = RecordKeeper{};
+    // The player's records are read (and a broken file set aside) only when asked to keep them.
+    recordKeeper.keeping = options_.keepRecords;
+    recordKeeper.bestPath = bestRecordingPath();
+    if (recordKeeper.keeping)
+        recordKeeper.load();
+    ghost = Ghost{};
+    if (options_.ghost.empty())
+        return true;
+    std::string message;
+    if (!loadGhost(options_.ghost, recordKeeper.bestPath, message)) {
+        std::fprintf(stderr, "dravik-headless: --ghost: %s\n", message.c_str());
+        return false;
+    }
+    if (!message.empty())
+        std::fprintf(stderr, "dravik-headless: --ghost: %s\n", message.c_str());
+    ghost.enabled = true;
+    return true;
+}
+
 int HeadlessRunner::run() {
     std::string error;
     if (!options_.scriptFile.empty()) {
@@ -193,6 +217,8 @@ int HeadlessRunner::run() {
     game.musicPlatform = audio.service();
     TtfTextRenderer text;
     game.textPlatform = &text;
+    if (!prepareRecordsAndGhost())
+        return 2;
     createProgramObjects();
 
     if (!options_.replayFile.empty()) {

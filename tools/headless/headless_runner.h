@@ -27,6 +27,8 @@ class HeadlessRunner {
     void deliver(const ScriptEvent& e);
     // Ends the run: saves if asked, then closes the window.
     void close();
+    // The records (with --keep-records) and the ghost (--ghost), before the start-up.
+    bool prepareRecordsAndGhost();
 
     HeadlessInput input;
     uint64_t steps = 0;

@@ -19,6 +19,7 @@ const KeyName kKeys[] = {
     {"ctrl", kVkControl, -1},
     {"esc", kVkEscape, -1},
     {"m", kVkM, -1},
+    {"g", kVkG, -1},
     {"f1", kVkF1, -1},
     {"f2", kVkF2, -1},
     {"f3", kVkF3, -1},

@@ -1,0 +1,97 @@
+// The ghost plane: the player's plane model with its materials paled and made translucent, placed
+// by the recorded flight's pose relative to the player's.
+#include "aircraft/ghost_plane.h"
+
+#include <cmath>
+
+#include "aircraft/plane_model.h"
+#include "game/game_state.h"
+#include "gfx/graphics_device.h"
+
+namespace {
+
+constexpr float kPi = 3.141592654f;
+// The flight's ambient level, which the targets after the ghost are drawn with.
+constexpr uint32_t kFlightAmbient = 0x00404040;
+// A bright, neutral light for the ghost alone: never the red of a bump.
+constexpr uint32_t kGhostAmbient = 0x00A0A0A0;
+constexpr float kGhostAlpha = 0.45f;
+// How far towards white the model's colours are moved.
+constexpr float kLighten = 0.5f;
+
+float lighter(float c) {
+    return c + (1.0f - c) * kLighten;
+}
+
+Colour4 paled(const Colour4& c) {
+    return {lighter(c.r), lighter(c.g), lighter(c.b), kGhostAlpha};
+}
+
+}  // namespace
+
+GhostPose viewerPose(const GameState& state, const GhostPath& path) {
+    GhostPose pose;
+    pose.x = path.origin.x - state.targetPositions[0].x;
+    pose.z = path.origin.z - state.targetPositions[0].z;
+    pose.heading = state.heading;
+    pose.bank = state.bank;
+    pose.tumble = state.bumping ? state.drawnTumble : 0.0f;
+    pose.groundLevel = state.groundLevel;
+    return pose;
+}
+
+Matrix ghostWorldMatrix(const GhostPose& ghostPose, const GhostPose& viewer, bool cockpitView,
+                        float modelScale) {
+    float s = modelScale;
+    // The plane as the player's is drawn, then turned from the ghost's heading into the ground's
+    // frame, moved to its place and seen as the field is seen.
+    Matrix world = matrixRotationY(kPi) * matrixRotationZ(2.0f * ghostPose.bank * kDegToRad) *
+                   matrixScaling(s, s, s) * matrixRotationY(-(ghostPose.bank / 2.0f) * kDegToRad);
+    if (ghostPose.tumble != 0.0f)
+        world = world * matrixRotationX(ghostPose.tumble * kDegToRad);
+    world = world * matrixRotationY(-ghostPose.heading * kDegToRad) *
+            matrixTranslation(ghostPose.x - viewer.x, viewer.groundLevel - ghostPose.groundLevel,
+                              ghostPose.z - viewer.z) *
+            matrixRotationY(viewer.heading * kDegToRad);
+    if (cockpitView) {
+        world = world * matrixRotationZ(viewer.bank * kDegToRad);
+        if (viewer.tumble != 0.0f)
+            world = world * matrixRotationX(viewer.tumble * kDegToRad);
+    }
+    return world;
+}
+
+void drawGhostPlane(GraphicsDevice& device, const PlaneModel& model, const GhostPose& ghostPose,
+                    const GhostPose& viewer, bool cockpitView) {
+    if (!model.mesh || !(model.boundingRadius > 0))
+        return;
+    float s = 5.0f / model.boundingRadius;
+    device.setTransform(TransformState::World, ghostWorldMatrix(ghostPose, viewer, cockpitView, s));
+    device.setRenderState(RenderState::FogEnable, 0);
+    device.setRenderState(RenderState::Ambient, kGhostAmbient);
+    for (uint32_t i = 0; i < model.materialCount && i < model.materials.size(); ++i) {
+        Material m = model.materials[i];
+        m.diffuse = paled(m.diffuse);
+        m.ambient = paled(m.ambient);
+        m.emissive = {0.25f, 0.25f, 0.25f, 0};
+        device.setMaterial(m);
+        device.setTexture(0, i < model.textures.size() ? model.textures[i].get() : nullptr);
+        model.mesh->drawSubset(i);
+    }
+    device.setTexture(0, nullptr);
+    device.setRenderState(RenderState::Ambient, kFlightAmbient);
+    device.setRenderState(RenderState::FogEnable, 1);
+}
+
+void drawGhost(const GameState& state) {
+    if (!ghost.shown() || !state.device || !state.planeModel)
+        return;
+    std::optional<GhostPose> pose = ghostPoseAt(*ghost.path, state);
+    if (!pose)
+        return;
+    GhostPose viewer = viewerPose(state, *ghost.path);
+    if (pose->x == viewer.x && pose->z == viewer.z && pose->heading == viewer.heading &&
+        pose->groundLevel == viewer.groundLevel)
+        return;
+    drawGhostPlane(*state.device, *state.planeModel, *pose, viewer, state.cockpitView != 0);
+}
