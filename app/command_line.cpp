@@ -27,7 +27,28 @@ constexpr OptionName kOptions[] = {
 bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
     out = CommandLine{};
     bool optionsEnded = false;
+    bool ghostNext = false;
     for (const std::string& arg : args) {
+        if (ghostNext) {
+            ghostNext = false;
+            if (arg.empty()) {
+                error = "--ghost needs a recording file or 'best'";
+                return false;
+            }
+            out.ghost = arg;
+            continue;
+        }
+        if (!optionsEnded && (arg == "--ghost" || arg.rfind("--ghost=", 0) == 0)) {
+            ghostNext = arg == "--ghost";
+            if (!ghostNext) {
+                out.ghost = arg.substr(8);
+                if (out.ghost.empty()) {
+                    error = "--ghost needs a recording file or 'best'";
+                    return false;
+                }
+            }
+            continue;
+        }
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
             continue;
@@ -62,6 +83,10 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         }
         out.recording = arg;
     }
+    if (ghostNext) {
+        error = "--ghost needs a recording file or 'best'";
+        return false;
+    }
     return true;
 }
 
@@ -79,10 +104,13 @@ std::string usageText(const std::string& program) {
            "  -V, --version     show the version and exit\n"
            "  --no-focus-pause  fly on when the window loses focus (by default the flight\n"
            "                    pauses as F1 does; the setting pause_on_focus_loss)\n"
+           "  --ghost FILE|best a ghost plane flies that recording (or the best flight kept)\n"
+           "                    beside every flight; G turns it on or off (the setting ghost)\n"
            "\n"
            "Keys: F1 pause, F2 replay, F3 new game, F5 load a recording, F6 save it (F2, F3, F5\n"
            "and F6 act when paused, in the first intro or on the result screen), Ctrl chase or\n"
-           "cockpit view, M sound on or off, Alt+Enter or F11 full screen, Esc quit.\n"
+           "cockpit view, G ghost on or off, M sound on or off, Alt+Enter or F11 full screen, Esc "
+           "quit.\n"
            "\n"
            "Exit status: 0 when the game ends (also when it could not start, which it reports in "
            "a\n"

@@ -16,6 +16,8 @@ struct CommandLine {
     std::string recording;
     // --no-focus-pause: fly on when the window loses focus (this run only).
     bool noFocusPause = false;
+    // --ghost FILE or --ghost best: the recording a ghost plane flies (empty: the setting's).
+    std::string ghost;
 };
 
 // Parses argv[1..]. On failure returns false with a message for the player in `error`.

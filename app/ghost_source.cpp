@@ -32,6 +32,13 @@ bool loadGhost(const std::string& source, const std::string& bestPath, std::stri
     return true;
 }
 
+std::string ghostChoice(const SettingsFile& settings, const CommandLine& commandLine) {
+    if (!commandLine.ghost.empty())
+        return commandLine.ghost;
+    std::string value = settings.text(kSettingGhost, "off");
+    return value == "off" ? std::string() : value;
+}
+
 void toggleGhost(const std::string& bestPath) {
     if (!(game.halted || game.introActive) || game.gameOver)
         return;

@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/ghost_source.h"
 #include "app/main_loop.h"
+#include "app/record_keeper.h"
 #include "app/settings.h"
 #include "app/shell_settings.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
 #include "game/game_state.h"
+#include "game/ghost_path.h"
 #include "gfx/data_folder.h"
 #include "platform/fluid_music_service.h"
 #include "platform/gl_device.h"
@@ -100,6 +103,7 @@ int main(int argc, char** argv) {
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
+    std::string ghostSource;
     // The player's settings, said once on stderr when something in the file is wrong; the
     // command line wins for this run.
     {
@@ -109,12 +113,23 @@ int main(int argc, char** argv) {
         if (!path.empty())
             settings.load(path, warnings);
         applyShellSettings(settings, options, shellOptions, warnings);
+        ghostSource = ghostChoice(settings, options);
         for (const std::string& warning : warnings)
             std::fprintf(stderr, "Dravik: %s\n", warning.c_str());
     }
     // The game's data is found from where the program lies; the working folder stays the
     // player's, so a relative recording path and the file dialogs start from there.
     setDataFolder(findDataFolder());
+    // The records of earlier runs, and the ghost worked out before any flight.
+    recordKeeper.keeping = true;
+    recordKeeper.load();
+    if (!ghostSource.empty()) {
+        std::string message;
+        if (loadGhost(ghostSource, recordKeeper.bestPath, message))
+            ghost.enabled = true;
+        if (!message.empty())
+            std::fprintf(stderr, "Dravik: ghost: %s\n", message.c_str());
+    }
 
     static SdlWindow window;
     static SdlTickSource ticks;

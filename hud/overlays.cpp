@@ -3,14 +3,17 @@
 // arrow (bottom centre), on a dark panel that reads over the bright and the dark sky.
 #include "hud/overlays.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "controls/flight_recorder.h"
 #include "game/command_keys.h"
 #include "game/game_state.h"
+#include "game/ghost_path.h"
 #include "game/shell_options.h"
 #include "gfx/text_renderer.h"
+#include "hud/splits.h"
 
 OverlayNote overlayNote;
 
@@ -25,6 +28,8 @@ constexpr uint32_t kPanelColour = 0xC0101820;  // dark blue-grey, three quarters
 constexpr uint32_t kTextColour = 0xFFFFFFFF;
 constexpr uint32_t kKeyColour = 0xFFFFD040;  // amber key names
 constexpr uint32_t kReplayColour = 0xFFFF6A5A;
+constexpr uint32_t kAheadColour = 0xFF50F070;   // a split ahead of the ghost or the record
+constexpr uint32_t kBehindColour = 0xFFFF5050;  // one behind
 
 constexpr int kTitlePixels = 22;
 constexpr int kRowPixels = 16;
@@ -50,6 +55,7 @@ std::vector<KeyRow> pausePanelRows(const GameState& state) {
     if (commandActs(state, Command::Save))
         rows.push_back({"F6", "save the recording"});
     rows.push_back({"Ctrl", state.cockpitView ? "chase view" : "cockpit view"});
+    rows.push_back({"G", ghost.enabled ? "ghost off" : "ghost on"});
     rows.push_back({"M", state.musicOn ? "sound off" : "sound on"});
     rows.push_back({"Esc", "quit"});
     return rows;
@@ -227,6 +233,43 @@ void drawNote(OverlayPainter& painter, const Layout& l) {
     painter.text(line, l.at(300) - widthOf(line) / 2, top + pad / 2, kKeyColour);
 }
 
+// Under the time digits at the top right, clear of the large time of a record pass.
+void drawSplit(OverlayPainter& painter, const Layout& l) {
+    Texture* line = painter.line(splitBoard.text, l.pixels(kTitlePixels));
+    if (!line)
+        return;
+    const float pad = l.at(7);
+    const float width = widthOf(line) + 2 * pad, height = heightOf(line) + pad;
+    const float left = l.at(630) - width, top = l.at(64);
+    painter.panel(left, top, width, height, kPanelColour);
+    painter.text(line, left + pad, top + pad / 2, splitBoard.ahead ? kAheadColour : kBehindColour);
+}
+
+// Above the hint: the flight's time beside the record, then the four pass times.
+void drawResultRecords(const GameState& state, OverlayPainter& painter, const Layout& l) {
+    std::vector<std::string> lines = resultRecordLines(state, splitBoard);
+    std::vector<Texture*> pictures;
+    float width = 0;
+    for (const std::string& text : lines) {
+        Texture* t = painter.line(text, l.pixels(kRowPixels));
+        if (!t)
+            return;
+        pictures.push_back(t);
+        width = std::max(width, widthOf(t));
+    }
+    const float pad = l.at(8), rowHeight = l.at(22);
+    const float height = rowHeight * float(pictures.size()) + pad;
+    const float top = l.at(362) - height;
+    width += 2 * pad;
+    painter.panel(l.at(320) - width / 2, top, width, height, kPanelColour);
+    float y = top + pad / 2;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        uint32_t colour = i == 0 && splitBoard.newRecord ? kAheadColour : kTextColour;
+        painter.text(pictures[i], l.at(320) - widthOf(pictures[i]) / 2, y, colour);
+        y += rowHeight;
+    }
+}
+
 }  // namespace
 
 void drawOverlays(const GameState& state, StepPicture picture) {
@@ -240,9 +283,10 @@ void drawOverlays(const GameState& state, StepPicture picture) {
         layout.scale = 1;
 
     state.device->beginScene();
-    if (picture == StepPicture::ResultScreen)
+    if (picture == StepPicture::ResultScreen) {
         drawResultHint(state, painter, layout);
-    else if (state.halted && !state.introActive && !state.gameOver)
+        drawResultRecords(state, painter, layout);
+    } else if (state.halted && !state.introActive && !state.gameOver)
         drawPausePanel(state, painter, layout);
     if (state.replaying && state.flightRecorder && picture == StepPicture::Flight)
         drawReplayMark(state, painter, layout);
@@ -250,5 +294,7 @@ void drawOverlays(const GameState& state, StepPicture picture) {
                      uint32_t(state.nowTick - overlayNote.shownAt) < kNoteMilliseconds;
     if (noteFresh && !state.halted)
         drawNote(painter, layout);
+    if (picture == StepPicture::Flight && splitFresh(splitBoard, state.nowTick))
+        drawSplit(painter, layout);
     state.device->endScene();
 }

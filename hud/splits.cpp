@@ -32,9 +32,11 @@ std::vector<std::string> resultRecordLines(const GameState& state, const SplitBo
         if (state.targetPassed[i] && state.passTimes[i] > finalTenths)
             finalTenths = state.passTimes[i];
     std::string first = "TIME " + tenthsText(finalTenths);
-    if (board.newRecord)
+    if (board.newRecord && board.recordTenths)
+        first += "   NEW RECORD (was " + tenthsText(*board.recordTenths) + ")";
+    else if (board.newRecord)
         first += "   NEW RECORD";
-    if (board.recordTenths)
+    else if (board.recordTenths)
         first += "   RECORD " + tenthsText(*board.recordTenths);
     std::string second = "PASSES";
     for (int i = 0; i < TargetCount; ++i)

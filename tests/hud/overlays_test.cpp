@@ -86,24 +86,25 @@ TEST_F(OverlaysTest, ThePausePanelListsTheKeysThatActNow) {
         return out;
     };
     using Keys = std::vector<std::string>;
-    EXPECT_EQ(keys(), (Keys{"F1", "F2", "F3", "F5", "F6", "Ctrl", "M", "Esc"}));
+    EXPECT_EQ(keys(), (Keys{"F1", "F2", "F3", "F5", "F6", "Ctrl", "G", "M", "Esc"}));
     // Steering held at the last read: F2 does nothing (it would replay over a held key).
     game.steering = 1;
-    EXPECT_EQ(keys(), (Keys{"F1", "F3", "F5", "F6", "Ctrl", "M", "Esc"}));
+    EXPECT_EQ(keys(), (Keys{"F1", "F3", "F5", "F6", "Ctrl", "G", "M", "Esc"}));
     game.steering = 0;
     // Paused in a replay: F2 waits for its end.
     game.replaying = 1;
-    EXPECT_EQ(keys(), (Keys{"F1", "F3", "F5", "F6", "Ctrl", "M", "Esc"}));
+    EXPECT_EQ(keys(), (Keys{"F1", "F3", "F5", "F6", "Ctrl", "G", "M", "Esc"}));
     game.replaying = 0;
     // The view and the sound say what they switch to.
     EXPECT_EQ(pausePanelRows(game)[5].action, "cockpit view");
     key(kVkControl);
     key(kVkM);
     EXPECT_EQ(pausePanelRows(game)[5].action, "chase view");
-    EXPECT_EQ(pausePanelRows(game)[6].action, "sound on");
+    EXPECT_EQ(pausePanelRows(game)[7].action, "sound on");
+    EXPECT_EQ(pausePanelRows(game)[6].action, "ghost on");
     // No sound system: no load or save.
     game.soundSystem->release();
-    EXPECT_EQ(keys(), (Keys{"F1", "F2", "F3", "Ctrl", "M", "Esc"}));
+    EXPECT_EQ(keys(), (Keys{"F1", "F2", "F3", "Ctrl", "G", "M", "Esc"}));
 }
 
 TEST_F(OverlaysTest, TheReplayMarkAndTheResultHintSayWhereAndWhatNext) {

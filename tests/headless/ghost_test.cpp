@@ -1,0 +1,288 @@
+// The ghost: its path is the replayed flight's own pose at every step it is looked up at; working
+// it out leaves the running game exactly as it was; and a flight with a ghost beside it goes
+// through byte for byte the states of the flight without one, whichever recording the ghost flies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "aircraft/ghost_plane.h"
+#include "app/main_loop.h"
+#include "app/replay_viewer.h"
+#include "app/window_procedure.h"
+#include "controls/flight_recorder.h"
+#include "fakes/game_harness.h"
+#include "game/frame_step.h"
+#include "game/game_state.h"
+#include "game/ghost_path.h"
+#include "game/random.h"
+#include "gfx/math.h"
+#include "state_log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kData = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/";
+const std::string kRunner = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
+// The keyboard flight: a bump starts at step 1099 and the result screen follows step 4778.
+const std::string kKeyboardFlight = kData + "keyboard_flight.dvk";
+const std::string kMouseFlight = kData + "mouse_flight.dvk";
+
+std::string scratch(const std::string& name) {
+    return (fs::temp_directory_path() / ("dravik-ghost-" + std::to_string(::getpid()) + "-" + name))
+        .string();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A copy of a recording whose count says it ends after `count` frames.
+std::string truncatedCopy(const std::string& from, uint32_t count, const std::string& name) {
+    std::string bytes = readFile(from);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((count >> (8 * i)) & 0xFF);
+    std::string path = scratch(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+GhostPath pathOf(const std::string& file) {
+    FlightRecorder recorder(kRecorderCapacity);
+    EXPECT_TRUE(recorder.loadFromFile(file));
+    return computeGhostPath(recorder.entries, recorder.recordedLength);
+}
+
+class GhostTest : public GameTest {
+  protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        harness.startPlaying();
+        replayViewer = ReplayViewer{};
+        ghost = Ghost{};
+    }
+    void TearDown() override {
+        ghost = Ghost{};
+        replayViewer = ReplayViewer{};
+        GameTest::TearDown();
+    }
+    // Main-loop passes until one more frame step has run.
+    // The device's log holds that step's frame.
+    bool stepOnce() {
+        int code = 0;
+        harness.device().reset();
+        for (int passes = 0; passes < 100; ++passes) {
+            bool stepped = false;
+            if (!runPass(code, &stepped))
+                return false;
+            if (stepped)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(GhostTest, PathHoldsTheReplayedFlightsOwnPoseAtEveryStepLookedUp) {
+    GhostPath path = pathOf(kKeyboardFlight);
+    // The new game, the intro and one pose for each of the 4628 recorded frames.
+    ASSERT_EQ(path.poses.size(), 1 + kIntroSteps + 4628u);
+    ASSERT_TRUE(game.flightRecorder->loadFromFile(kKeyboardFlight));
+    startReplay();
+
+    // Through the intro, the first input, a bump and its tumble, the passes and the finish.
+    const std::vector<uint64_t> checked = {1, 149, 150, 151, 1099, 1100, 1110, 1164, 3000, 4700};
+    bool bumpSeen = false, turnSeen = false;
+    for (uint64_t step = 1; step <= 4700; ++step) {
+        ASSERT_TRUE(stepOnce()) << step;
+        bumpSeen = bumpSeen || game.bumping;
+        turnSeen = turnSeen || game.heading != 0;
+        if (std::find(checked.begin(), checked.end(), step) == checked.end())
+            continue;
+        std::optional<GhostPose> pose = ghostPoseAt(path, game);
+        ASSERT_TRUE(pose) << step;
+        GhostPose own = viewerPose(game, path);
+        EXPECT_EQ(pose->x, own.x) << step;
+        EXPECT_EQ(pose->z, own.z) << step;
+        EXPECT_EQ(pose->heading, own.heading) << step;
+        EXPECT_EQ(pose->bank, own.bank) << step;
+        EXPECT_EQ(pose->tumble, own.tumble) << step;
+        EXPECT_EQ(pose->groundLevel, own.groundLevel) << step;
+        // The same pose seen from itself is the player's own plane, at the origin.
+        Matrix m = ghostWorldMatrix(*pose, own, false, 1.0f);
+        Vec3 at = transformCoord({0, 0, 0}, m);
+        EXPECT_NEAR(at.x, 0, 1e-3) << step;
+        EXPECT_NEAR(at.y, 0, 1e-3) << step;
+        EXPECT_NEAR(at.z, 0, 1e-3) << step;
+    }
+    EXPECT_TRUE(bumpSeen);
+    EXPECT_TRUE(turnSeen);
+}
+
+TEST_F(GhostTest, PathPassTimesAndEndFollowTheRecording) {
+    GhostPath full = pathOf(kKeyboardFlight);
+    ASSERT_TRUE(full.finalTenths);
+    for (const auto& t : full.passTimes) {
+        ASSERT_TRUE(t);
+        EXPECT_LE(*t, *full.finalTenths);
+    }
+    // A flight that ends mid-way: its poses stop where it stops, the targets it never reached have
+    // no time, and it has no final time.
+    std::string cut = truncatedCopy(kKeyboardFlight, 1200, "cut.dvk");
+    GhostPath part = pathOf(cut);
+    EXPECT_EQ(part.poses.size(), kIntroSteps + 1200 + 1);
+    EXPECT_FALSE(part.finalTenths);
+    int passed = 0;
+    for (const auto& t : part.passTimes) passed += t.has_value();
+    EXPECT_LT(passed, TargetCount);
+    for (size_t i = 0; i < part.poses.size(); ++i) {
+        EXPECT_EQ(part.poses[i].x, full.poses[i].x) << i;
+        EXPECT_EQ(part.poses[i].z, full.poses[i].z) << i;
+    }
+    // An empty recording still flies the intro.
+    GhostPath none = computeGhostPath(nullptr, 0);
+    EXPECT_GE(none.poses.size(), kIntroSteps);
+    fs::remove(cut);
+}
+
+TEST_F(GhostTest, WorkingOutAPathMidFlightChangesNothingOfTheRunningGame) {
+    // A live flight with some input, a little way in, and a sound system that has played.
+    harness.finishIntro();
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(stepOnce());
+    uint32_t randomBefore = randomState();
+    (void)drawRandom();  // a state other than the seed's
+    randomBefore = randomState();
+    std::string before = stateLogLine(1, true);
+    size_t musicCalls = harness.music.log->size();
+    uint32_t recorded = game.flightRecorder->position;
+
+    GhostPath path = pathOf(kMouseFlight);
+    EXPECT_GT(path.poses.size(), kIntroSteps);
+    EXPECT_EQ(stateLogLine(1, true), before);
+    EXPECT_EQ(randomState(), randomBefore);
+    EXPECT_EQ(harness.music.log->size(), musicCalls);
+    EXPECT_EQ(game.flightRecorder->position, recorded);
+    ASSERT_TRUE(game.device);
+    ASSERT_TRUE(game.soundSystem);
+    // The flight goes on.
+    EXPECT_TRUE(stepOnce());
+    EXPECT_EQ(game.flightRecorder->position, recorded + 1);
+}
+
+// The ghost's draws in the device's log of one frame: the materials at the ghost's alpha, the
+// ambient level and fog they are drawn under, and the first ones set after them.
+struct GhostDraws {
+    int materials = 0;
+    bool paledAndTranslucent = true;
+    uint32_t ambient = 0;
+    uint32_t fog = 1;
+    uint32_t ambientAfter = 0, fogAfter = 0;
+};
+
+GhostDraws ghostDrawsIn(const RecordingDevice& device) {
+    GhostDraws d;
+    uint32_t ambient = 0, fog = 1;
+    bool afterGhost = false, ambientSeen = false, fogSeen = false;
+    for (const DeviceCall& c : device.calls) {
+        bool ambientCall = c.op == "SetRenderState" && c.state == RenderState::Ambient;
+        bool fogCall = c.op == "SetRenderState" && c.state == RenderState::FogEnable;
+        if (ambientCall)
+            ambient = c.value;
+        if (fogCall)
+            fog = c.value;
+        if (afterGhost && ambientCall && !ambientSeen) {
+            ambientSeen = true;
+            d.ambientAfter = c.value;
+        }
+        if (afterGhost && fogCall && !fogSeen) {
+            fogSeen = true;
+            d.fogAfter = c.value;
+        }
+        if (c.op == "SetMaterial" && c.material.diffuse.a == 0.45f) {
+            ++d.materials;
+            afterGhost = true;
+            d.ambient = ambient;
+            d.fog = fog;
+            const Colour4& k = c.material.diffuse;
+            d.paledAndTranslucent = d.paledAndTranslucent && k.r >= 0.5f && k.g >= 0.5f &&
+                                    k.b >= 0.5f && c.material.ambient.a == 0.45f;
+        }
+    }
+    return d;
+}
+
+TEST_F(GhostTest, GhostIsDrawnPaleTranslucentUnfoggedAndNeverRedOnlyWhereItIsApart) {
+    ghost.path = pathOf(kMouseFlight);
+    ghost.enabled = true;
+    ASSERT_TRUE(game.flightRecorder->loadFromFile(kKeyboardFlight));
+    startReplay();
+    // In the intro both fly together: no ghost over the player's plane.
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(stepOnce());
+    EXPECT_EQ(ghostDrawsIn(harness.device()).materials, 0);
+
+    // Apart, in the chase view, then in the cockpit view through the keyboard flight's bump,
+    // whose cockpit frames light the field pink.
+    for (int i = 100; i < 1098; ++i) ASSERT_TRUE(stepOnce());
+    GhostDraws chase = ghostDrawsIn(harness.device());
+    EXPECT_GT(chase.materials, 0);
+    toggleView();
+    int bumpFrames = 0;
+    for (int i = 1098; i < 1130; ++i) {
+        ASSERT_TRUE(stepOnce());
+        if (!game.bumping)
+            continue;
+        ++bumpFrames;
+        GhostDraws d = ghostDrawsIn(harness.device());
+        EXPECT_GT(d.materials, 0) << i;
+        EXPECT_TRUE(d.paledAndTranslucent) << i;
+        EXPECT_EQ(d.ambient, 0xA0A0A0u) << i;
+        EXPECT_EQ(d.fog, 0u) << i;
+        EXPECT_EQ(d.ambientAfter, 0x404040u) << i;
+        EXPECT_EQ(d.fogAfter, 1u) << i;
+    }
+    EXPECT_GT(bumpFrames, 10);
+
+    // Turned off, or past the end of its recording, it is not drawn.
+    ghost.enabled = false;
+    ASSERT_TRUE(stepOnce());
+    EXPECT_EQ(ghostDrawsIn(harness.device()).materials, 0);
+    ghost.enabled = true;
+    ghost.path->poses.resize(kIntroSteps + 10);
+    ASSERT_TRUE(stepOnce());
+    EXPECT_EQ(ghostDrawsIn(harness.device()).materials, 0);
+}
+
+// The headless runner's state log of a replay, with and without a ghost.
+std::string stateLogOf(const std::string& flight, const std::string& ghostFile,
+                       const std::string& name) {
+    std::string log = scratch(name);
+    std::string command = kRunner + " --no-gl --log-obstacles --replay " + flight +
+                          " --state-log " + log +
+                          (ghostFile.empty() ? "" : " --ghost " + ghostFile) + " 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::string text = readFile(log);
+    fs::remove(log);
+    return text;
+}
+
+TEST(GhostStateLogs, FlightsWithAnyGhostAreByteIdenticalToFlightsWithout) {
+    std::string shortGhost = truncatedCopy(kMouseFlight, 40, "short.dvk");
+    std::string midGhost = truncatedCopy(kKeyboardFlight, 2000, "mid.dvk");
+    for (const std::string& flight : {kKeyboardFlight, kMouseFlight}) {
+        std::string plain = stateLogOf(flight, "", "plain.log");
+        ASSERT_GT(plain.size(), 1000000u);
+        for (const std::string& g : {kKeyboardFlight, kMouseFlight, shortGhost, midGhost})
+            EXPECT_TRUE(stateLogOf(flight, g, "ghost.log") == plain) << flight << " with " << g;
+    }
+    fs::remove(shortGhost);
+    fs::remove(midGhost);
+}
+
+}  // namespace
