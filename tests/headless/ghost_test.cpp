@@ -128,7 +128,10 @@ TEST_F(GhostTest, PathHoldsTheReplayedFlightsOwnPoseAtEveryStepLookedUp) {
 
 TEST_F(GhostTest, PathPassTimesAndEndFollowTheRecording) {
     GhostPath full = pathOf(kKeyboardFlight);
-    ASSERT_TRUE(full.finalTenths);
+    // The times a replay of the flight on the 31 ms clock passes the targets at.
+    const uint32_t kPassTimes[TargetCount] = {279, 1167, 1381, 426};
+    for (int i = 0; i < TargetCount; ++i) EXPECT_EQ(full.passTimes[i], kPassTimes[i]) << i;
+    ASSERT_EQ(full.finalTenths, 1381u);
     for (const auto& t : full.passTimes) {
         ASSERT_TRUE(t);
         EXPECT_LE(*t, *full.finalTenths);
@@ -283,6 +286,62 @@ TEST(GhostStateLogs, FlightsWithAnyGhostAreByteIdenticalToFlightsWithout) {
     }
     fs::remove(shortGhost);
     fs::remove(midGhost);
+}
+
+}  // namespace
+
+namespace {
+
+// The headless runner with its records under a folder of the test's own.
+int runWithRecords(const std::string& dataHome, const std::string& arguments) {
+    std::string command = "XDG_DATA_HOME=" + dataHome + " " + kRunner + " --no-gl --keep-records " +
+                          arguments + " 2>/dev/null";
+    return std::system(command.c_str());
+}
+
+TEST(KeptRecords, AFinishedLiveFlightWritesThemAndAReplayNever) {
+    std::string home = scratch("data");
+    fs::remove_all(home);
+    fs::create_directories(home);
+    const std::string records = home + "/dravik/records.json";
+    const std::string best = home + "/dravik/best.dvk";
+
+    // Replays of either flight, to their result screens: nothing is written.
+    ASSERT_EQ(runWithRecords(home, "--replay " + kKeyboardFlight), 0);
+    ASSERT_EQ(runWithRecords(home, "--replay " + kMouseFlight + " --ghost best"), 0);
+    EXPECT_FALSE(fs::exists(records));
+    EXPECT_FALSE(fs::exists(best));
+
+    // The mouse flight flown live: its times, and its recording kept as the best flight.
+    ASSERT_EQ(runWithRecords(home, "--script " + kData + "mouse_flight.txt"), 0);
+    ASSERT_TRUE(fs::exists(records));
+    EXPECT_EQ(readFile(best), readFile(kMouseFlight));
+    std::string slow = readFile(records);
+    EXPECT_NE(slow.find("\"bestFlightTenths\": 1700"), std::string::npos) << slow;
+
+    // The faster keyboard flight replaces it; a replay of the slow one after that changes
+    // nothing, and neither does the slow one flown live again.
+    ASSERT_EQ(runWithRecords(home, "--script " + kData + "keyboard_flight.txt"), 0);
+    std::string fast = readFile(records);
+    EXPECT_NE(fast.find("\"bestFlightTenths\": 1381"), std::string::npos) << fast;
+    EXPECT_EQ(readFile(best), readFile(kKeyboardFlight));
+    ASSERT_EQ(runWithRecords(home, "--replay " + kMouseFlight), 0);
+    ASSERT_EQ(runWithRecords(home, "--script " + kData + "mouse_flight.txt"), 0);
+    EXPECT_EQ(readFile(records), fast);
+    EXPECT_EQ(readFile(best), readFile(kKeyboardFlight));
+
+    // A live flight with the kept best as its ghost flies exactly as one without.
+    std::string plain = scratch("plain.log"), withGhost = scratch("ghost.log");
+    ASSERT_EQ(runWithRecords(home, "--log-obstacles --script " + kData +
+                                       "mouse_flight.txt --state-log " + plain),
+              0);
+    ASSERT_EQ(runWithRecords(home, "--log-obstacles --ghost best --script " + kData +
+                                       "mouse_flight.txt --state-log " + withGhost),
+              0);
+    EXPECT_TRUE(readFile(plain) == readFile(withGhost));
+    fs::remove_all(home);
+    fs::remove(plain);
+    fs::remove(withGhost);
 }
 
 }  // namespace
