@@ -8,10 +8,14 @@
 #include <chrono>
 #include <vector>
 
+#include "aircraft/ghost_plane.h"
 #include "aircraft/result_screen.h"
 #include "alloc_counter.h"
 #include "bench_game.h"
+#include "controls/flight_recorder.h"
 #include "game/game_state.h"
+#include "game/ghost_path.h"
+#include "gfx/portable_trig.h"
 #include "hud/sparkle_effect.h"
 
 namespace {
@@ -62,6 +66,43 @@ void BM_FlightFrameGl(benchmark::State& state) {
     state.counters["allocs_per_frame"] = steps ? static_cast<double>(allocations) / steps : 0;
 }
 BENCHMARK(BM_FlightFrameGl)->Iterations(3000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The same flight with a ghost in view in every frame: placed before each step a little ahead of
+// the plane on its heading, so that after the step it flies in front of the camera.
+void BM_FlightFrameGlWithGhost(benchmark::State& state) {
+    BenchGame& g = *gGame;
+    g.restartFlight();
+    ghost = Ghost{};
+    ghost.enabled = true;
+    ghost.path = GhostPath{};
+    ghost.path->poses.resize(kIntroSteps + kRecorderCapacity + 2);
+    std::vector<double> ms;
+    ms.reserve(static_cast<size_t>(state.max_iterations));
+    uint64_t steps = 0;
+    for (auto _ : state) {
+        g.setFlightKeys(steps);
+        uint64_t next = ghostStepIndex(game) + 1;
+        if (next < ghost.path->poses.size()) {
+            GhostPose p = viewerPose(game, *ghost.path);
+            float h = game.heading * kDegToRad;
+            p.x -= portableSin(h) * 45.0f;
+            p.z += portableCos(h) * 45.0f;
+            p.bank = -p.bank;
+            ghost.path->poses[next] = p;
+        }
+        double t = timedFrame(g);
+        state.SetIterationTime(t / 1000.0);
+        ms.push_back(t);
+        if (++steps % kRestartEvery == 0 || !BenchGame::inFlight())
+            g.restartFlight();
+    }
+    ghost = Ghost{};
+    reportSamples(state, ms);
+}
+BENCHMARK(BM_FlightFrameGlWithGhost)
+    ->Iterations(3000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ResultScreen5000SparklesGl(benchmark::State& state) {
     BenchGame& g = *gGame;
