@@ -292,7 +292,8 @@ void drawOverlays(const GameState& state, StepPicture picture) {
         drawReplayMark(state, painter, layout);
     bool noteFresh = !overlayNote.text.empty() &&
                      uint32_t(state.nowTick - overlayNote.shownAt) < kNoteMilliseconds;
-    if (noteFresh && !state.halted)
+    // The intro runs while halted; a note from it (the G key's) shows there too.
+    if (noteFresh && (!state.halted || state.introActive))
         drawNote(painter, layout);
     if (picture == StepPicture::Flight && splitFresh(splitBoard, state.nowTick))
         drawSplit(painter, layout);

@@ -14,9 +14,12 @@
 #include <vector>
 
 #include "aircraft/ghost_plane.h"
+#include "app/ghost_source.h"
 #include "app/main_loop.h"
+#include "app/record_keeper.h"
 #include "app/replay_viewer.h"
 #include "app/window_procedure.h"
+#include "app/window_services.h"
 #include "controls/flight_recorder.h"
 #include "fakes/game_harness.h"
 #include "game/frame_step.h"
@@ -24,6 +27,7 @@
 #include "game/ghost_path.h"
 #include "game/random.h"
 #include "gfx/math.h"
+#include "hud/overlays.h"
 #include "state_log.h"
 
 namespace fs = std::filesystem;
@@ -177,6 +181,39 @@ TEST_F(GhostTest, WorkingOutAPathMidFlightChangesNothingOfTheRunningGame) {
     // The flight goes on.
     EXPECT_TRUE(stepOnce());
     EXPECT_EQ(game.flightRecorder->position, recorded + 1);
+}
+
+TEST_F(GhostTest, GTurnsTheGhostOnAndOffOnlyWhilePausedOrInTheIntro) {
+    ghost.path = pathOf(kMouseFlight);
+    ghost.source = kMouseFlight;
+    ghost.enabled = true;
+    auto key = [](int vk) { windowProcedure({EventType::KeyDown, vk, 0}); };
+    // In the intro.
+    harness.step();
+    ASSERT_TRUE(game.introActive);
+    key(kVkG);
+    EXPECT_FALSE(ghost.enabled);
+    key(kVkG);
+    EXPECT_TRUE(ghost.enabled);
+    // In flight it does nothing; paused it acts.
+    harness.finishIntro();
+    key(kVkG);
+    EXPECT_TRUE(ghost.enabled);
+    key(kVkF1);
+    key(kVkG);
+    EXPECT_FALSE(ghost.enabled);
+    EXPECT_EQ(overlayNote.text, "Ghost off");
+    // Turned on with none chosen it is the best flight's, which may not exist yet: on, no path.
+    ghost = Ghost{};
+    key(kVkG);
+    EXPECT_TRUE(ghost.enabled);
+    EXPECT_EQ(ghost.source, kBestGhost);
+    ASSERT_TRUE(recordKeeper.bestPath.empty());
+    EXPECT_FALSE(ghost.path);
+    // A paused flight records nothing, with or without a ghost.
+    uint32_t recorded = game.flightRecorder->position;
+    ASSERT_TRUE(stepOnce());
+    EXPECT_EQ(game.flightRecorder->position, recorded);
 }
 
 // The ghost's draws in the device's log of one frame: the materials at the ghost's alpha, the
