@@ -18,6 +18,11 @@ constexpr uint32_t kGhostAmbient = 0x00A0A0A0;
 constexpr float kGhostAlpha = 0.45f;
 // How far towards white the model's colours are moved.
 constexpr float kLighten = 0.5f;
+// A ghost whose centre is this far behind the eye cannot show (the model is 5 units across), and
+// one farther away than this is less than a pixel or two: neither is drawn.
+constexpr float kBehindEye = 5.0f;
+constexpr float kFarthestShown = 3000.0f;
+constexpr float kChaseEyeZ = -20.0f;
 
 float lighter(float c) {
     return c + (1.0f - c) * kLighten;
@@ -66,7 +71,13 @@ void drawGhostPlane(GraphicsDevice& device, const PlaneModel& model, const Ghost
     if (!model.mesh || !(model.boundingRadius > 0))
         return;
     float s = 5.0f / model.boundingRadius;
-    device.setTransform(TransformState::World, ghostWorldMatrix(ghostPose, viewer, cockpitView, s));
+    Matrix world = ghostWorldMatrix(ghostPose, viewer, cockpitView, s);
+    Vec3 at = transformCoord({0, 0, 0}, world);
+    float eyeZ = cockpitView ? 0.0f : kChaseEyeZ;
+    if (at.z < eyeZ - kBehindEye ||
+        at.x * at.x + at.y * at.y + at.z * at.z > kFarthestShown * kFarthestShown)
+        return;
+    device.setTransform(TransformState::World, world);
     device.setRenderState(RenderState::FogEnable, 0);
     device.setRenderState(RenderState::Ambient, kGhostAmbient);
     for (uint32_t i = 0; i < model.materialCount && i < model.materials.size(); ++i) {

@@ -20,7 +20,8 @@ Matrix ghostWorldMatrix(const GhostPose& ghostPose, const GhostPose& viewer, boo
                         float modelScale);
 
 // Draws the ghost at `ghostPose` as seen from `viewer`: translucent, lighter, unfogged and never
-// lit red. Changes no state; leaves the ambient light at the flight's level and fog on.
+// lit red. Changes no state; leaves the ambient light at the flight's level and fog on. A ghost
+// behind the eye or too far away to make out (3000 units) is not drawn.
 void drawGhostPlane(GraphicsDevice& device, const PlaneModel& model, const GhostPose& ghostPose,
                     const GhostPose& viewer, bool cockpitView);
 

@@ -59,6 +59,24 @@ std::string truncatedCopy(const std::string& from, uint32_t count, const std::st
     return path;
 }
 
+// A copy of a recording that waits `steps` frames without input before it flies as recorded.
+std::string delayedCopy(const std::string& from, uint32_t steps, const std::string& name) {
+    std::string bytes = readFile(from);
+    uint32_t count = 0;
+    for (int i = 0; i < 4; ++i) count |= uint32_t(uint8_t(bytes[i])) << (8 * i);
+    std::string idle;
+    for (uint32_t k = 0; k < 3 * steps; ++k) {
+        idle += static_cast<char>(kNoInput & 0xFF);
+        idle += static_cast<char>(kNoInput >> 8);
+    }
+    std::string out = bytes.substr(0, 4) + idle + bytes.substr(4, bytes.size() - 4 - idle.size());
+    count += steps;
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((count >> (8 * i)) & 0xFF);
+    std::string path = scratch(name);
+    std::ofstream(path, std::ios::binary) << out;
+    return path;
+}
+
 GhostPath pathOf(const std::string& file) {
     FlightRecorder recorder(kRecorderCapacity);
     EXPECT_TRUE(recorder.loadFromFile(file));
@@ -258,45 +276,67 @@ GhostDraws ghostDrawsIn(const RecordingDevice& device) {
     return d;
 }
 
-TEST_F(GhostTest, GhostIsDrawnPaleTranslucentUnfoggedAndNeverRedOnlyWhereItIsApart) {
-    ghost.path = pathOf(kMouseFlight);
+TEST_F(GhostTest, GhostIsDrawnPaleTranslucentUnfoggedAndNeverRedOnlyWhereItCanBeSeen) {
+    // The player flies the keyboard flight two steps late: the ghost, the flight on time, stays
+    // some tens of units ahead until the two part at a cone around step 760.
+    std::string late = delayedCopy(kKeyboardFlight, 2, "late.dvk");
+    ghost.path = pathOf(kKeyboardFlight);
     ghost.enabled = true;
-    ASSERT_TRUE(game.flightRecorder->loadFromFile(kKeyboardFlight));
+    ASSERT_TRUE(game.flightRecorder->loadFromFile(late));
     startReplay();
     // In the intro both fly together: no ghost over the player's plane.
     for (int i = 0; i < 100; ++i) ASSERT_TRUE(stepOnce());
     EXPECT_EQ(ghostDrawsIn(harness.device()).materials, 0);
 
-    // Apart, in the chase view, then in the cockpit view through the keyboard flight's bump,
-    // whose cockpit frames light the field pink.
-    for (int i = 100; i < 1098; ++i) ASSERT_TRUE(stepOnce());
-    GhostDraws chase = ghostDrawsIn(harness.device());
-    EXPECT_GT(chase.materials, 0);
+    // Ahead in the chase view, then in the cockpit view through bumps, whose cockpit frames
+    // light the field pink and tumble the world, the ghost with it (out of sight at times).
+    for (int i = 100; i < 600; ++i) ASSERT_TRUE(stepOnce());
+    EXPECT_GT(ghostDrawsIn(harness.device()).materials, 0);
     toggleView();
-    int bumpFrames = 0;
-    for (int i = 1098; i < 1130; ++i) {
+    int bumpFramesWithGhost = 0;
+    for (int i = 600; i < 740; ++i) {
         ASSERT_TRUE(stepOnce());
-        if (!game.bumping)
-            continue;
-        ++bumpFrames;
         GhostDraws d = ghostDrawsIn(harness.device());
-        EXPECT_GT(d.materials, 0) << i;
+        if (!game.bumping) {
+            EXPECT_GT(d.materials, 0) << i;
+            continue;
+        }
+        if (d.materials == 0)
+            continue;
+        ++bumpFramesWithGhost;
         EXPECT_TRUE(d.paledAndTranslucent) << i;
         EXPECT_EQ(d.ambient, 0xA0A0A0u) << i;
         EXPECT_EQ(d.fog, 0u) << i;
         EXPECT_EQ(d.ambientAfter, 0x404040u) << i;
         EXPECT_EQ(d.fogAfter, 1u) << i;
     }
-    EXPECT_GT(bumpFrames, 10);
+    EXPECT_GT(bumpFramesWithGhost, 5);
+    toggleView();
 
     // Turned off, or past the end of its recording, it is not drawn.
     ghost.enabled = false;
     ASSERT_TRUE(stepOnce());
     EXPECT_EQ(ghostDrawsIn(harness.device()).materials, 0);
     ghost.enabled = true;
+    std::vector<GhostPose> all = ghost.path->poses;
     ghost.path->poses.resize(kIntroSteps + 10);
     ASSERT_TRUE(stepOnce());
     EXPECT_EQ(ghostDrawsIn(harness.device()).materials, 0);
+
+    // Behind the eye or thousands of units away, it is not drawn either; just ahead, it is.
+    const GhostPose viewer = viewerPose(game, *ghost.path);
+    const float h = game.heading * kDegToRad;
+    for (float along : {-30.0f, -4000.0f, 4000.0f, 40.0f}) {
+        GhostPose p = viewer;
+        p.x -= std::sin(h) * along;
+        p.z += std::cos(h) * along;
+        ghost.path->poses.assign(all.size(), p);
+        RecordingDevice& device = harness.device();
+        device.reset();
+        drawGhost(game);
+        EXPECT_EQ(ghostDrawsIn(device).materials > 0, along == 40.0f) << along;
+    }
+    fs::remove(late);
 }
 
 // The headless runner's state log of a replay, with and without a ghost.
