@@ -145,15 +145,6 @@ bool saveRecords(const std::string& path, const Records& records, std::string& e
                                error);
 }
 
-bool RecordChanges::any() const {
-    if (flight)
-        return true;
-    for (bool p : pass)
-        if (p)
-            return true;
-    return false;
-}
-
 bool mergePass(Records& records, int target, uint32_t tenths) {
     if (target < 0 || target >= TargetCount)
         return false;

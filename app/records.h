@@ -34,13 +34,7 @@ bool loadRecords(const std::string& path, Records& out, std::string& message);
 // Writes the file atomically, making its folder when needed.
 bool saveRecords(const std::string& path, const Records& records, std::string& error);
 
-// What a live flight improved.
-struct RecordChanges {
-    bool pass[TargetCount] = {};
-    bool flight = false;
-    bool any() const;
-};
-// A target passed live at `tenths`.
+// A target passed live at `tenths`; true when that is its new record (an equal time is not).
 bool mergePass(Records& records, int target, uint32_t tenths);
-// A flight finished live in `tenths`.
+// A flight finished live in `tenths`; true when that is the new best flight.
 bool mergeFlight(Records& records, uint32_t tenths);
