@@ -11,6 +11,7 @@
 #include "audio/sound_system.h"
 #include "controls/flight_recorder.h"
 #include "controls/input_reader.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 #include "hud/hud.h"
 #include "hud/spark_effect.h"
@@ -184,31 +185,35 @@ void touchForRepaint() {
 }
 
 void drawFlight(const GameState& state, FrameKind kind) {
+    drawFlight(state, kind, poseOf(state));
+}
+
+void drawFlight(const GameState& state, FrameKind kind, const FlightPose& pose) {
     GraphicsDevice& device = *state.device;
     bool step = kind == FrameKind::Step;
-    float viewRoll = state.cockpitView ? -state.bank : 0.0f;
+    float viewRoll = pose.cockpitView ? -pose.bank : 0.0f;
 
     if (step) {
         device.clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
-        updateLight(state, viewRoll);
+        updateLight(state, pose.heading, viewRoll);
         device.setRenderState(RenderState::Ambient, state.sceneAmbient);
     }
 
     device.beginScene();
     if (!(state.bumping && state.cockpitView))
         drawBackground(state, viewRoll * kDegToRad);
-    drawObstacles(state);
+    drawObstacles(state, pose);
     if (step)
         device.setRenderState(RenderState::Ambient, kPlaneAmbient);
-    if (!state.cockpitView)
-        drawPlayerPlane(state);
+    if (!pose.cockpitView)
+        drawPlayerPlane(state, pose);
     if (step)
         device.setRenderState(RenderState::Ambient, kFlightAmbient);
-    drawTargets(state);
+    drawTargets(state, pose);
     // The sparks show in the frames of the steps that move them, not in a repaint.
     if (step && state.bumping && state.burstEffect)
-        state.burstEffect->draw(device);
-    drawHud(state);
+        state.burstEffect->draw(device, pose.sparkX, pose.sparkY, pose.sparkZ);
+    drawHud(state, pose);
     device.endScene();
 }
 
@@ -249,6 +254,26 @@ void drawFrame(const GameState& state, StepPicture picture) {
         drawFlight(state, FrameKind::Step);
     else if (picture == StepPicture::ResultScreen)
         drawResultScreen(state, resultScreen);
+}
+
+int moveStep(StepPicture& picture) {
+    picture = StepPicture::Nothing;
+    if (!game.device)
+        return 0;
+    bool cutShort = false;
+    picture = moveFrame(cutShort);
+    if (cutShort)
+        return 0;
+    if (picture != StepPicture::Flight)
+        return 1;
+    if (game.tempoDirty) {
+        bool ok =
+            game.soundSystem && game.soundSystem->setTempo(0.8f + (game.speed - 10.0f) * 0.01f);
+        if (!ok)
+            return 0;
+        game.tempoDirty = 0;
+    }
+    return 1;
 }
 
 int stepFrame() {

@@ -3,6 +3,7 @@
 #pragma once
 
 struct GameState;
+struct FlightPose;
 
 // What a step shows.
 enum class StepPicture { Nothing, Flight, ResultScreen };
@@ -26,3 +27,8 @@ void touchForRepaint();
 // Draws the state as it stands, changing none of it (no present).
 void drawFrame(const GameState& state, StepPicture picture);
 void drawFlight(const GameState& state, FrameKind kind);
+// The flight drawn in the pose given (a frame between two steps draws a blended pose).
+void drawFlight(const GameState& state, FrameKind kind, const FlightPose& pose);
+// A step that moves without drawing (the frames between steps draw): the step's result as
+// stepFrame gives it, and in `picture` what the step's state shows.
+int moveStep(StepPicture& picture);

@@ -302,6 +302,19 @@ bool GlDevice::leaveWindowSurface() {
     return true;
 }
 
+std::string GlDevice::rendererName() const {
+    if (!glReady_ || SDL_GL_MakeCurrent(window_, context_) != 0)
+        return {};
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name ? reinterpret_cast<const char*>(name) : "";
+}
+
+bool GlDevice::setVsync(bool on) {
+    if (!on)
+        return SDL_GL_SetSwapInterval(0) == 0;
+    return SDL_GL_SetSwapInterval(-1) == 0 || SDL_GL_SetSwapInterval(1) == 0;
+}
+
 bool GlDevice::init() {
     if (SDL_GL_MakeCurrent(window_, context_) != 0) {
         std::fprintf(stderr, "GlGraphicsSystem::createDevice: cannot use the GL context: %s\n",

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gfx/graphics_device.h"
@@ -79,6 +80,13 @@ class GlDevice : public GraphicsDevice {
     // True while the window's own surface is the back buffer: it is never swapped and has the
     // back buffer's size, so present() has nothing to copy.
     bool drawsIntoWindow() const { return windowIsBackBuffer_; }
+
+    // The renderer as GL names it ("llvmpipe (LLVM 15.0.6, 256 bits)", ...); empty without GL.
+    std::string rendererName() const;
+    // On: present() waits for the display's refresh, adaptively where the driver can (a late
+    // frame is shown at once rather than a whole refresh later). False when the driver offers
+    // neither; presentation then does not wait.
+    bool setVsync(bool on);
 
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }

@@ -7,10 +7,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/display_settings.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "app/window_services.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 #include "gfx/null_device.h"
 #include "headless_audio.h"
 #include "platform/gl_device.h"
@@ -103,10 +105,24 @@ void HeadlessRunner::afterStep() {
     ++steps;
     if (stateLog_)
         std::fprintf(stateLog_, "%s\n", stateLogLine(steps, options_.logObstacles).c_str());
-    for (const auto& [step, file] : options_.shots)
-        if (step == steps && !saveScreenshot(file))
+    for (const auto& [step, file] : options_.shots) {
+        if (step != steps)
+            continue;
+        // Smooth steps draw nothing themselves: the step's frame is the state as it stands.
+        if (smooth)
+            drawFrameBetweenSteps(1.0f);
+        if (!saveScreenshot(file))
             std::fprintf(stderr, "dravik-headless: could not write the screenshot %s\n",
                          file.c_str());
+    }
+    // STEP.FRACTION: the frames after the next step blend from STEP's pose towards it.
+    for (const BetweenShot& shot : options_.betweenShots) {
+        if (shot.step + 1 != steps)
+            continue;
+        if (!drawFrameBetweenSteps(shot.fraction) || !saveScreenshot(shot.file))
+            std::fprintf(stderr, "dravik-headless: could not write the screenshot %s\n",
+                         shot.file.c_str());
+    }
     if (game.replaying)
         replayStarted_ = true;
     deliverScriptUpTo(steps);
@@ -117,6 +133,23 @@ void HeadlessRunner::afterStep() {
     uint64_t limit = options_.steps.value_or(kDefaultStepLimit);
     if (steps >= limit || (!options_.steps && replayOver))
         close();
+}
+
+void HeadlessRunner::choosePacing() {
+    std::string renderer;
+    if (auto* device = dynamic_cast<GlDevice*>(game.device.get()))
+        renderer = device->rendererName();
+    // Frames between steps are what --fps and a STEP.FRACTION shot ask for.
+    bool wantsFrames = options_.fps.has_value() || !options_.betweenShots.empty();
+    bool classic = options_.classic.value_or(
+        wantsFrames ? false : options_.noGl || isSoftwareRenderer(renderer));
+    smooth = !classic;
+    shellOptions.classic = classic;
+    window_->framesBetweenSteps = smooth;
+    FramePacing pacing;
+    pacing.smooth = smooth;
+    pacing.framesPerSecond = options_.fps.value_or(0) > 0 ? *options_.fps : 60;
+    setFramePacing(pacing);
 }
 
 int HeadlessRunner::run() {
@@ -176,6 +209,9 @@ int HeadlessRunner::run() {
     game.inputPlatform = &input;
     game.musicPlatform = audio.service();
     createProgramObjects();
+    setFramePacing(FramePacing{});
+    setStartedHook([this] { choosePacing(); });
+    setFrameHook([this](uint32_t) { ++frames; });
 
     if (!options_.replayFile.empty()) {
         window_->push({EventType::KeyDown, kVkUp, 0});  // the keyboard
@@ -204,6 +240,9 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = nullptr;
     game.musicPlatform = nullptr;
     game.inputPlatform = nullptr;
-    std::fprintf(stderr, "dravik-headless: %llu steps\n", static_cast<unsigned long long>(steps));
+    setStartedHook(nullptr);
+    setFrameHook(nullptr);
+    std::fprintf(stderr, "dravik-headless: %llu steps, %llu frames\n",
+                 static_cast<unsigned long long>(steps), static_cast<unsigned long long>(frames));
     return code;
 }
