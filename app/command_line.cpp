@@ -104,21 +104,24 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             continue;
         }
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            // An option with a value may also be written --name=value.
             size_t equals = arg.find('=');
             std::string name = arg.substr(0, equals);
             const OptionName* known = nullptr;
             for (const OptionName& option : kOptions) {
-                if (name == option.shortName || name == option.longName)
+                if (arg == option.shortName || arg == option.longName)
+                    known = &option;
+                else if (name == option.longName && takesValue(option.sets))
                     known = &option;
             }
             if (!known) {
                 error = "unknown option '" + arg + "'";
                 return false;
             }
-            if (!takesValue(known->sets) && equals != std::string::npos) {
-                error = "option '" + name + "' takes no value";
-                return false;
-            }
+            if (known->longName != arg && known->shortName != arg)
+                equals = arg.find('=');
+            else
+                equals = std::string::npos;
             std::string value;
             if (takesValue(known->sets)) {
                 if (equals != std::string::npos) {

@@ -1,0 +1,80 @@
+// The main loop's smooth pacing on a virtual clock: frames at the cap between the 31 ms steps,
+// the steps where classic pacing puts them, and no frames while paused.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/main_loop.h"
+#include "app/window_services.h"
+#include "fakes/game_harness.h"
+#include "game/game_state.h"
+
+namespace {
+
+class SmoothPacingTest : public GameTest {
+  protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        harness.startPlaying();
+        harness.finishIntro();
+        game.lastStepTick = harness.clock.now;
+        setFrameHook([this](uint32_t t) { frames.push_back(t); });
+    }
+    void TearDown() override {
+        setFrameHook(nullptr);
+        setFramePacing(FramePacing{});
+        GameTest::TearDown();
+    }
+    // Runs passes for `ms` of virtual time; the ticks of the steps taken.
+    std::vector<uint32_t> runFor(uint32_t ms) {
+        std::vector<uint32_t> steps;
+        uint32_t end = harness.clock.now + ms;
+        int code = 0;
+        while (static_cast<int32_t>(harness.clock.now - end) < 0) {
+            bool stepped = false;
+            EXPECT_TRUE(runPass(code, &stepped));
+            if (stepped)
+                steps.push_back(game.lastStepTick);
+        }
+        return steps;
+    }
+    std::vector<uint32_t> frames;
+};
+
+TEST_F(SmoothPacingTest, SixtyFramesASecondBetweenStepsStill31MsApart) {
+    setFramePacing(FramePacing{true, 60});
+    runFor(100);  // settle
+    frames.clear();
+    std::vector<uint32_t> steps = runFor(1000);
+    EXPECT_GE(frames.size(), 59u);
+    EXPECT_LE(frames.size(), 61u);
+    ASSERT_GE(steps.size(), 32u);
+    for (size_t i = 1; i < steps.size(); ++i) EXPECT_EQ(steps[i] - steps[i - 1], 31u) << i;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_GE(frames[i] - frames[i - 1], 16u) << i;
+        EXPECT_LE(frames[i] - frames[i - 1], 17u) << i;
+    }
+}
+
+TEST_F(SmoothPacingTest, ClassicPacingShowsOneFrameAStep) {
+    setFramePacing(FramePacing{false, 60});
+    std::vector<uint32_t> steps = runFor(1000);
+    EXPECT_EQ(frames, steps);
+}
+
+TEST_F(SmoothPacingTest, PausedTheLoopDrawsOneLastFrameAndThenNone) {
+    setFramePacing(FramePacing{true, 144});
+    runFor(200);
+    harness.window.pushNow({EventType::KeyDown, kVkF1, 0});
+    runFor(100);
+    frames.clear();
+    std::vector<uint32_t> steps = runFor(1000);
+    EXPECT_TRUE(frames.empty()) << frames.size() << " frames while paused";
+    EXPECT_GE(steps.size(), 32u) << "paused steps still come, and do nothing";
+    // Resumed, the frames come back.
+    harness.window.pushNow({EventType::KeyDown, kVkF1, 0});
+    runFor(500);
+    EXPECT_GT(frames.size(), 60u);
+}
+
+}  // namespace
