@@ -151,3 +151,42 @@ TEST(HeadlessRunner, CrossesTheTickCounterWrapWithTheRightGameTime) {
 }
 
 }  // namespace
+
+// Frames between steps only look: a recorded flight steps to the same state at every step
+// whatever the frame rate, and the classic pace draws the same step frames.
+TEST(FramesBetweenSteps, StateLogsAreTheSameAtEveryFrameRate) {
+    std::string flight = kData + "keyboard_flight.dvk";
+    std::string classic = scratch("classic.jsonl");
+    ASSERT_EQ(
+        run("--no-gl --log-obstacles --classic --replay " + flight + " --state-log " + classic), 0);
+    ASSERT_GT(lines(classic).size(), 4000u);
+    for (const char* pace : {"--fps 0", "--fps 60", "--fps 144", "--smooth"}) {
+        std::string smooth = scratch("smooth.jsonl");
+        ASSERT_EQ(run(std::string("--no-gl --log-obstacles ") + pace + " --replay " + flight +
+                      " --state-log " + smooth),
+                  0);
+        EXPECT_EQ(bytes(smooth), bytes(classic)) << pace;
+        fs::remove(smooth);
+    }
+    fs::remove(classic);
+}
+
+TEST(FramesBetweenSteps, AStepsFrameIsTheClassicOneAndAHalfStepFrameIsNeitherNeighbour) {
+    std::string flight = kData + "keyboard_flight.dvk";
+    std::string classic = scratch("c300.png"), step300 = scratch("s300.png"),
+                step301 = scratch("s301.png"), half = scratch("s300h.png");
+    ASSERT_EQ(run("--classic --replay " + flight + " --steps 302 --shot 300:" + classic), 0);
+    ASSERT_EQ(run("--fps 60 --replay " + flight + " --steps 302 --shot 300:" + step300 +
+                  " --shot 301:" + step301 + " --shot 300.5:" + half),
+              0);
+    EXPECT_EQ(bytes(step300), bytes(classic));
+    ASSERT_GT(fs::file_size(half), 10000u);
+    EXPECT_NE(bytes(half), bytes(step300));
+    EXPECT_NE(bytes(half), bytes(step301));
+    // A fraction is written after the step's number; anything else is refused.
+    EXPECT_EQ(run("--no-gl --shot 300.5:x.png"), 2);
+    EXPECT_EQ(run("--shot 300.:x.png"), 2);
+    EXPECT_EQ(run("--shot .5:x.png"), 2);
+    EXPECT_EQ(run("--fps -1"), 2);
+    for (const std::string& f : {classic, step300, step301, half}) fs::remove(f);
+}
