@@ -100,8 +100,11 @@ void saveSettings() {
 // Classic keeps the original's stretch in a window and black bars in full screen; smooth keeps
 // 4:3 everywhere unless the player asked to fill the window.
 void placePicture(bool fullscreen) {
-    if (auto* device = dynamic_cast<GlDevice*>(game.device.get()))
+    if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) {
         device->setLetterbox(shellOptions.classic ? fullscreen : !display.fill);
+        // Smooth frames are drawn at the window's own resolution.
+        device->setNativeResolution(!shellOptions.classic);
+    }
 }
 
 // Once the device exists: classic or smooth by the settings and the renderer, and vsync.
@@ -197,9 +200,13 @@ int main(int argc, char** argv) {
             saveSettings();
         }
     });
-    if (display.fullscreen)
-        window.setFullscreen(true);
-    setStartedHook([] { choosePacing(graphics); });
+    // Full screen once started: the projection takes its proportions from the window as the
+    // start-up finds it.
+    setStartedHook([] {
+        choosePacing(graphics);
+        if (display.fullscreen)
+            window.setFullscreen(true);
+    });
     frameLogPath = std::getenv("DRAVIK_FRAME_LOG");
     if (frameLogPath && *frameLogPath) {
         frameTicks.reserve(size_t(1) << 18);

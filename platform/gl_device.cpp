@@ -545,14 +545,46 @@ bool GlDevice::endScene() {
     return true;
 }
 
+std::array<int, 2> GlDevice::nativeSize(int drawableWidth, int drawableHeight) const {
+    if (!letterbox_)
+        return {drawableWidth, drawableHeight};
+    auto rect = presentRect(drawableWidth, drawableHeight);
+    return {rect[2], rect[3]};
+}
+
+bool GlDevice::resizeBackBuffer(uint32_t width, uint32_t height) {
+    if (windowIsBackBuffer_ || width == 0 || height == 0 || width > 16384 || height > 16384)
+        return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(1, &colourBuffer_);
+    glDeleteRenderbuffers(1, &depthBuffer_);
+    framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+    uint32_t oldWidth = width_, oldHeight = height_;
+    width_ = width;
+    height_ = height;
+    if (!makeBackBuffer("GlDevice::present")) {
+        width_ = oldWidth;
+        height_ = oldHeight;
+        return makeBackBuffer("GlDevice::present");
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return true;
+}
+
 std::array<int, 4> GlDevice::presentRect(int drawableWidth, int drawableHeight) const {
     if (!letterbox_)
         return {0, 0, drawableWidth, drawableHeight};
+    // The picture's proportions are the layout's (the back buffer's, outside native resolution).
+    const int64_t pw = native_ ? static_cast<int64_t>(kLayoutWidth) : width_;
+    const int64_t ph = native_ ? static_cast<int64_t>(kLayoutHeight) : height_;
     int64_t w = drawableWidth;
-    int64_t h = w * height_ / width_;
+    int64_t h = w * ph / pw;
     if (h > drawableHeight) {
         h = drawableHeight;
-        w = h * width_ / height_;
+        w = h * pw / ph;
     }
     return {static_cast<int>((drawableWidth - w) / 2), static_cast<int>((drawableHeight - h) / 2),
             static_cast<int>(w), static_cast<int>(h)};
@@ -590,6 +622,11 @@ bool GlDevice::present() {
     glBufferData(GL_TEXTURE_BUFFER, kInstanceCapacity * kInstanceFloats * sizeof(float), nullptr,
                  GL_STREAM_DRAW);
     instancesUsed_ = 0;
+    if (native_ && dw > 0 && dh > 0) {
+        auto [nw, nh] = nativeSize(dw, dh);
+        if (nw > 0 && nh > 0 && (nw != static_cast<int>(width_) || nh != static_cast<int>(height_)))
+            resizeBackBuffer(static_cast<uint32_t>(nw), static_cast<uint32_t>(nh));
+    }
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
     return glGetError() == GL_NO_ERROR;
@@ -1068,8 +1105,8 @@ bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corne
         const SpriteCorner& c = corners[k];
         float* v = vertices + k * 6;
         // Back-buffer pixels (y down) to clip space, keeping w.
-        v[0] = 2.0f * c.x / width_ - c.w;
-        v[1] = c.w - 2.0f * c.y / height_;
+        v[0] = 2.0f * c.x / kLayoutWidth - c.w;
+        v[1] = c.w - 2.0f * c.y / kLayoutHeight;
         v[2] = 0;
         v[3] = c.w;
         v[4] = c.u;

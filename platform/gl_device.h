@@ -88,6 +88,14 @@ class GlDevice : public GraphicsDevice {
     // neither; presentation then does not wait.
     bool setVsync(bool on);
 
+    // On: the back buffer follows the window's drawable at each present, at its real pixel size
+    // (the 4:3 part of it when letterboxed), so the picture is drawn sharp; the 2D parts keep
+    // their places in the 640 x 480 layout, scaled to the picture. Off (the default): the back
+    // buffer stays as made and present() scales it.
+    void setNativeResolution(bool on) { native_ = on; }
+    // The size the back buffer takes in native resolution for a drawable of this size.
+    std::array<int, 2> nativeSize(int drawableWidth, int drawableHeight) const;
+
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }
 
@@ -175,6 +183,11 @@ class GlDevice : public GraphicsDevice {
     int maxTextureSize_ = 0;
     float maxPointSize_ = 1;
     bool letterbox_ = false;
+    bool native_ = false;
+    // The 2D layout that sprites are placed in, whatever the back buffer's pixel size.
+    static constexpr float kLayoutWidth = 640, kLayoutHeight = 480;
+    // Makes the back buffer anew at this size (native resolution).
+    bool resizeBackBuffer(uint32_t width, uint32_t height);
     bool windowIsBackBuffer_ = false;
     bool ownBufferRefused_ = false;  // GL could not make the back buffer when it was needed
     bool inScene_ = false;

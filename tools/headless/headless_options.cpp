@@ -22,6 +22,8 @@ const char* const kHeadlessUsage =
     "  --shot STEP.FRACTION:FILE.png  save the frame drawn that far between STEP and the\n"
     "                       next step (1300.5: halfway), as smooth pacing draws it\n"
     "  --fps N              smooth pacing: N frames a second between the steps (0: 60)\n"
+    "  --size WxH           draw as a window of that size would (smooth: at that\n"
+    "                       resolution, 4:3; classic: 640x480 scaled)\n"
     "  --classic, --smooth  one frame a step (the default on a software GL renderer), or\n"
     "                       frames between the steps\n"
     "  --save FILE          at the end, save the recording through F6 (F1 first if needed)\n"
@@ -130,6 +132,18 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
                 return false;
             }
             o.fps = static_cast<int>(n);
+        } else if (a == "--size") {
+            if (!value(v))
+                return false;
+            size_t x = v.find('x');
+            uint64_t w = 0, h = 0;
+            if (x == std::string::npos || !parseNumber(v.substr(0, x), 8192, w) ||
+                !parseNumber(v.substr(x + 1), 8192, h) || w < 64 || h < 48) {
+                error = "--size takes WIDTHxHEIGHT from 64x48 to 8192x8192, not '" + v + "'";
+                return false;
+            }
+            o.width = static_cast<int>(w);
+            o.height = static_cast<int>(h);
         } else if (a == "--classic" || a == "--smooth") {
             o.classic = a == "--classic";
         } else if (a == "--save") {

@@ -24,8 +24,9 @@ struct HeadlessOptions {
     bool logObstacles = false;
     std::vector<std::pair<uint64_t, std::string>> shots;  // step, PNG file
     std::vector<BetweenShot> betweenShots;
-    std::optional<bool> classic;  // --classic / --smooth; unset: by the GL renderer
-    std::optional<int> fps;       // --fps N: frames between steps, N a second (0: 60)
+    std::optional<bool> classic;    // --classic / --smooth; unset: by the GL renderer
+    int width = 640, height = 480;  // --size WxH: the window's size
+    std::optional<int> fps;         // --fps N: frames between steps, N a second (0: 60)
     std::string saveFile;
     std::string audioOut;
     bool noGl = false;

@@ -145,6 +145,11 @@ void HeadlessRunner::choosePacing() {
         wantsFrames ? false : options_.noGl || isSoftwareRenderer(renderer));
     smooth = !classic;
     shellOptions.classic = classic;
+    if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) {
+        // As the game places its picture in a window.
+        device->setLetterbox(smooth);
+        device->setNativeResolution(smooth);
+    }
     window_->framesBetweenSteps = smooth;
     FramePacing pacing;
     pacing.smooth = smooth;
@@ -200,6 +205,8 @@ int HeadlessRunner::run() {
             std::fprintf(stderr, "dravik-headless: no window for the GL device (try --no-gl)\n");
             return 0;
         }
+        if (options_.width != 640 || options_.height != 480)
+            SDL_SetWindowSize(sdlWindow->handle(), options_.width, options_.height);
         graphics = std::make_unique<GlGraphicsSystem>(sdlWindow->handle());
     }
 
