@@ -114,9 +114,15 @@ void choosePacing(const GlGraphicsSystem& graphics) {
     shellOptions.classic = chooseClassic(display, renderer);
     FramePacing pacing;
     pacing.smooth = !shellOptions.classic;
+    pacing.idleWhilePaused = true;
     pacing.framesPerSecond = frameRate(display, static_cast<int>(graphics.desktopRefreshRate()));
     setFramePacing(pacing);
     placePicture(display.fullscreen);
+    if (display.msaa > 0)
+        std::fprintf(stderr,
+                     "Dravik: multisampling (msaa = %d) is not drawn yet; the picture "
+                     "is drawn without it\n",
+                     display.msaa);
     // Classic presents as the original did, without waiting; smooth waits where it may.
     if (device && pacing.smooth && display.vsync && !device->setVsync(true))
         std::fprintf(stderr,

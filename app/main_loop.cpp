@@ -72,6 +72,7 @@ void drawSmoothFrames(uint32_t t, bool wasShowing) {
 void setFramePacing(const FramePacing& p) {
     pacing = p;
     frameClockSet = false;
+    blender = FrameBlender{};
 }
 
 void setFrameHook(std::function<void(uint32_t)> hook) {
@@ -106,6 +107,9 @@ int32_t eventWaitMs() {
     if (game.startupStage == 1 && controllerChoiceMade())
         return 0;
     if (!game.running)
+        return -1;
+    if (pacing.idleWhilePaused && game.halted && !game.introActive && !game.gameOver &&
+        !(pacing.smooth && blender.showing()))
         return -1;
     uint32_t now = game.tickSource->now();
     uint32_t since = now - game.lastStepTick;

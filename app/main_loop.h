@@ -11,6 +11,10 @@
 struct FramePacing {
     bool smooth = false;
     int framesPerSecond = 60;
+    // While paused (halted outside the intro and the result screen) a step does nothing: the loop
+    // then waits for the next event instead of waking for each step. The first step after it
+    // comes at once. (The headless runner keeps stepping: its logs count the paused steps.)
+    bool idleWhilePaused = false;
 };
 void setFramePacing(const FramePacing& pacing);
 // Called with the tick of every presented frame (DRAVIK_FRAME_LOG, the headless runner).

@@ -78,3 +78,30 @@ TEST_F(SmoothPacingTest, PausedTheLoopDrawsOneLastFrameAndThenNone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SmoothPacingTest, IdleWhilePausedTheLoopWaitsForAnEventInsteadOfEachStep) {
+    for (bool smooth : {false, true}) {
+        SCOPED_TRACE(smooth ? "smooth" : "classic");
+        setFramePacing(FramePacing{smooth, 60, true});
+        runFor(200);
+        EXPECT_GE(eventWaitMs(), 0);
+        harness.window.pushNow({EventType::KeyDown, kVkF1, 0});
+        // Smooth: the step that finds the pause still draws its last frame first. (A pass that
+        // waits without end on this fake window would wait for ever: stop before it.)
+        int code = 0;
+        for (int pass = 0; pass < 20 && eventWaitMs() >= 0; ++pass) ASSERT_TRUE(runPass(code));
+        EXPECT_EQ(eventWaitMs(), -1);
+        EXPECT_EQ(game.halted, 1);
+        // F1 again a second later: the pass that takes it steps at once.
+        harness.clock.now += 1000;
+        harness.window.pushNow({EventType::KeyDown, kVkF1, 0});
+        bool stepped = false;
+        ASSERT_TRUE(runPass(code, &stepped));
+        EXPECT_TRUE(stepped);
+        EXPECT_GE(eventWaitMs(), 0);
+    }
+}
+
+}  // namespace
