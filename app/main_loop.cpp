@@ -24,6 +24,7 @@ FrameBlender blender;
 // When the next smooth frame is due, in ticks (fractional: 60 a second is 16.67 ms apart).
 double nextFrameTick = 0;
 bool frameClockSet = false;
+uint32_t frameCostMs = 0;
 
 double frameInterval() {
     return 1000.0 / (pacing.framesPerSecond > 0 ? pacing.framesPerSecond : 60);
@@ -60,8 +61,16 @@ void drawSmoothFrames(uint32_t t, bool wasShowing) {
     }
     if (msUntilFrame(t) > 0)
         return;
+    // A frame that would still be drawing when the next step is due waits for that step, so
+    // that the steps keep their 31 ms.
+    uint32_t untilStep = kStepThresholdMs + 1 - (t - game.lastStepTick);
+    if (t - game.lastStepTick <= kStepThresholdMs && untilStep < frameCostMs)
+        return;
     blender.draw(stepFraction(t));
     presentFrame(t);
+    // How long a frame takes, on the same clock: a slow average of the last ones.
+    uint32_t cost = game.tickSource->now() - t;
+    frameCostMs = (frameCostMs * 7 + cost + 7) / 8;
     nextFrameTick += frameInterval();
     // Behind by more than a frame (a stall): start counting again from now.
     if (nextFrameTick <= t)
@@ -72,6 +81,7 @@ void drawSmoothFrames(uint32_t t, bool wasShowing) {
 void setFramePacing(const FramePacing& p) {
     pacing = p;
     frameClockSet = false;
+    frameCostMs = 0;
     blender = FrameBlender{};
 }
 
@@ -118,7 +128,8 @@ int32_t eventWaitMs() {
     int32_t untilStep = static_cast<int32_t>(kStepThresholdMs + 1 - since);
     if (pacing.smooth && blender.showing() && frameClockSet) {
         int32_t untilFrame = msUntilFrame(now);
-        if (untilFrame < untilStep)
+        // A frame too close to the step is drawn after it (see drawSmoothFrames).
+        if (untilFrame < untilStep && untilStep - untilFrame > static_cast<int32_t>(frameCostMs))
             return untilFrame;
     }
     return untilStep;
