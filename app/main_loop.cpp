@@ -64,7 +64,9 @@ void drawSmoothFrames(uint32_t t, bool wasShowing) {
     // A frame that would still be drawing when the next step is due waits for that step, so
     // that the steps keep their 31 ms.
     uint32_t untilStep = kStepThresholdMs + 1 - (t - game.lastStepTick);
-    if (t - game.lastStepTick <= kStepThresholdMs && untilStep < frameCostMs)
+    // (Right after a step it is drawn whatever it costs: a frame slower than a step still shows.)
+    uint32_t sinceStep = t - game.lastStepTick;
+    if (sinceStep > 0 && sinceStep <= kStepThresholdMs && untilStep < frameCostMs)
         return;
     blender.draw(stepFraction(t));
     presentFrame(t);
