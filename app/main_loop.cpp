@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "app/replay_viewer.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
 #include "app/window_services.h"
@@ -120,11 +121,14 @@ int32_t eventWaitMs() {
         return 0;
     if (!game.running)
         return -1;
+    uint32_t now = game.tickSource->now();
+    int32_t viewerWait = replayViewer.msUntilDue(now);
+    if (viewerWait != -2)
+        return viewerWait;
     if (pacing.idleWhilePaused && game.halted && !game.introActive && !game.gameOver &&
         !(pacing.smooth && blender.showing()))
         return -1;
-    uint32_t now = game.tickSource->now();
-    uint32_t since = now - game.lastStepTick;
+    uint32_t since = replayViewer.now(now) - game.lastStepTick;
     if (since > kStepThresholdMs)
         return 0;
     int32_t untilStep = static_cast<int32_t>(kStepThresholdMs + 1 - since);
@@ -173,7 +177,9 @@ bool runPass(int& exitCode, bool* stepped) {
     }
 
     if (game.running) {
-        uint32_t t = game.tickSource->now();
+        uint32_t real = game.tickSource->now();
+        replayViewer.tick(real);
+        uint32_t t = replayViewer.now(real);
         if (game.restartClock) {
             game.gameStartTick = t;
             game.restartClock = 0;
@@ -191,6 +197,7 @@ bool runPass(int& exitCode, bool* stepped) {
                     frameHook(t);
             }
             game.lastStepTick = t;
+            replayViewer.afterStep(t);
             if (stepped)
                 *stepped = true;
         }

@@ -8,6 +8,7 @@
 #include "aircraft/player_plane.h"
 #include "app/messages.h"
 #include "app/recordings_folder.h"
+#include "app/replay_viewer.h"
 #include "app/startup.h"
 #include "audio/sound_system.h"
 #include "controls/flight_recorder.h"
@@ -22,8 +23,9 @@
 
 namespace {
 
+// The game's tick: the real one, or the replay viewer's while it runs a replay.
 uint32_t currentTick() {
-    return game.tickSource ? game.tickSource->now() : 0;
+    return game.tickSource ? replayViewer.now(game.tickSource->now()) : 0;
 }
 
 FileDialog recordingDialog(const char* title, bool save) {
@@ -43,14 +45,6 @@ FileDialog recordingDialog(const char* title, bool save) {
 // The sound system answers setTempo(-1) with true exactly when it is initialised.
 bool soundSystemUp() {
     return game.soundSystem && game.soundSystem->setTempo(-1.0f);
-}
-
-void startReplay() {
-    if (game.flightRecorder)
-        game.flightRecorder->startPlayback();
-    newGame();
-    game.replaying = 1;
-    game.halted = 0;
 }
 
 void loadAndReplay() {
@@ -80,6 +74,15 @@ void togglePause() {
 
 }  // namespace
 
+void startReplay() {
+    if (game.flightRecorder)
+        game.flightRecorder->startPlayback();
+    replayViewer.replayStarted();
+    newGame();
+    game.replaying = 1;
+    game.halted = 0;
+}
+
 void replayRecordingFile(const std::string& path) {
     if (game.flightRecorder && game.flightRecorder->loadFromFile(path)) {
         if (game.mainWindow)
@@ -96,6 +99,9 @@ bool controllerChoiceMade() {
 }
 
 void handleKeyDown(int key) {
+    // During a replay the arrows, +, -, . and Home work the replay viewer.
+    if (game.tickSource && replayViewer.handleKey(key, game.tickSource->now()))
+        return;
     switch (key) {
         case kVkControl:
             toggleView();

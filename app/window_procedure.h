@@ -14,6 +14,8 @@ void handleKeyDown(int key);
 void replayRecordingFile(const std::string& path);
 // Draws the current state once without advancing anything (a repaint while the game runs).
 void redrawScene();
+// F2's replay from the start of the recording: playback, a new game, replaying.
+void startReplay();
 
 constexpr const char* kLoadTitle = "Load Dravik File";
 constexpr const char* kSaveTitle = "Save Dravik File";

@@ -13,6 +13,13 @@ constexpr int kVkUp = 0x26;
 constexpr int kVkRight = 0x27;
 constexpr int kVkDown = 0x28;
 constexpr int kVkM = 0x4D;
+constexpr int kVkHome = 0x24;
+constexpr int kVkAdd = 0x6B;        // the keypad's +
+constexpr int kVkSubtract = 0x6D;   // the keypad's -
+constexpr int kVkDecimal = 0x6E;    // the keypad's .
+constexpr int kVkOemPlus = 0xBB;    // the =/+ key
+constexpr int kVkOemMinus = 0xBD;   // the -/_ key
+constexpr int kVkOemPeriod = 0xBE;  // the ./> key
 constexpr int kVkF1 = 0x70;
 constexpr int kVkF2 = 0x71;
 constexpr int kVkF3 = 0x72;

@@ -100,6 +100,8 @@ bool SoundSystem::playSound(int index) {
         return false;
     if (index < 0 || index >= SoundCount || !sounds[index])
         return false;
+    if (soundsMuted)
+        return true;
     return performance->playSecondary(*sounds[index]);
 }
 

@@ -24,6 +24,9 @@ class SoundSystem {
     void release();
 
     MusicService* performance = nullptr;
+    // While a replay seeks, the sounds of the steps it runs through are not heard (the music
+    // still follows the position); a muted sound counts as played.
+    bool soundsMuted = false;
     std::unique_ptr<Segment> music[MusicCount];
     std::unique_ptr<Segment> sounds[SoundCount];
     std::string workingDirectory;

@@ -7,7 +7,10 @@ int FrameBlender::step(uint32_t tick) {
     StepPicture before = picture_;
     bool stall = stepped_ && tick - lastTick_ > kStallMs;
     before_ = poseOf(game);
-    int result = moveStep(picture_);
+    int result = 0;
+    picture_ = StepPicture::Nothing;
+    if (game.device)
+        result = advanceStep(picture_);
     // A new game (whichever key began it) starts with its first intro step.
     bool newGame = game.introActive && game.introFrame == 1;
     if (before != StepPicture::Flight || picture_ != StepPicture::Flight || stall || newGame ||

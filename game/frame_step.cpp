@@ -13,6 +13,7 @@
 #include "controls/input_reader.h"
 #include "game/flight_pose.h"
 #include "game/game_state.h"
+#include "gfx/portable_trig.h"
 #include "hud/hud.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
@@ -36,7 +37,7 @@ bool setVolume(int32_t volume) {
 // and just above it at 150 s, and just below 120 at 90 s.
 uint32_t skyColour(uint32_t elapsedTenths) {
     uint32_t s = (elapsedTenths / 10) % 180;
-    double w = std::sin(s * 0.017453292) * 120.0;
+    double w = portableSin(s * 0.017453292) * 120.0;
     int32_t red = static_cast<int32_t>(w) + 127;
     int32_t green = 239 - static_cast<int32_t>(w);
     int32_t blue = 250;
@@ -256,10 +257,7 @@ void drawFrame(const GameState& state, StepPicture picture) {
         drawResultScreen(state, resultScreen);
 }
 
-int moveStep(StepPicture& picture) {
-    picture = StepPicture::Nothing;
-    if (!game.device)
-        return 0;
+int advanceStep(StepPicture& picture) {
     bool cutShort = false;
     picture = moveFrame(cutShort);
     if (cutShort)
@@ -280,23 +278,11 @@ int stepFrame() {
     if (!game.device)
         return 0;
 
-    bool cutShort = false;
-    StepPicture picture = moveFrame(cutShort);
-    if (cutShort)
-        return 0;
-    if (picture == StepPicture::Nothing)
-        return 1;
-    drawFrame(game, picture);
-    game.device->present();
-    if (picture == StepPicture::ResultScreen)
-        return 1;
-
-    if (game.tempoDirty) {
-        bool ok =
-            game.soundSystem && game.soundSystem->setTempo(0.8f + (game.speed - 10.0f) * 0.01f);
-        if (!ok)
-            return 0;
-        game.tempoDirty = 0;
+    StepPicture picture = StepPicture::Nothing;
+    int result = advanceStep(picture);
+    if (picture != StepPicture::Nothing) {
+        drawFrame(game, picture);
+        game.device->present();
     }
-    return 1;
+    return result;
 }

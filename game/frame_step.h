@@ -19,6 +19,9 @@ void toggleView();
 // The moving half of a step: everything it changes, nothing drawn. `cutShort` when the input read
 // failed (the step does nothing more).
 StepPicture moveFrame(bool& cutShort);
+// A whole step without drawing: moveFrame, then the music's tempo from the speed. Returns as
+// stepFrame does; `picture` says what the step would show.
+int advanceStep(StepPicture& picture);
 // The flight part of a step's movement (the bounce, the cones, the plane's tumble, the targets,
 // the sparks, speed and turn decay, the clock).
 void moveFlight();
@@ -29,6 +32,3 @@ void drawFrame(const GameState& state, StepPicture picture);
 void drawFlight(const GameState& state, FrameKind kind);
 // The flight drawn in the pose given (a frame between two steps draws a blended pose).
 void drawFlight(const GameState& state, FrameKind kind, const FlightPose& pose);
-// A step that moves without drawing (the frames between steps draw): the step's result as
-// stepFrame gives it, and in `picture` what the step's state shows.
-int moveStep(StepPicture& picture);

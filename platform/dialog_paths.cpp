@@ -19,9 +19,9 @@ std::string withDefaultExtension(const std::string& path, const std::string& ext
     return path + "." + ext;
 }
 
-bool isRegularFile(const std::string& path) {
+bool isExistingFile(const std::string& path) {
     struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool pathExists(const std::string& path) {

@@ -11,7 +11,9 @@ bool hasExtension(const std::string& path);
 // has one, when `extension` is empty, or when the path names no file (ends in '/').
 std::string withDefaultExtension(const std::string& path, const std::string& extension);
 
-bool isRegularFile(const std::string& path);
+// What a load dialog may answer: a path that exists and is not a folder. A FIFO or a device is
+// passed on, so that the load refuses it with the file's message.
+bool isExistingFile(const std::string& path);
 bool pathExists(const std::string& path);
 
 // A dialog program prints the chosen path followed by one newline.

@@ -2,6 +2,7 @@
 #include "platform/file_chooser.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/dialog_paths.h"
 #include "platform/portal_file_chooser.h"
@@ -22,19 +23,46 @@ std::string chosenPath(const HelperReply& reply) {
     return withoutTrailingNewline(reply.output);
 }
 
-ChooserOutcome fromZenity(const FileDialog& dialog, bool save, const std::string&,
+ChooserOutcome fromZenity(const FileDialog& dialog, bool save, const std::string& parentWindow,
                           std::string& path, const KeepWaiting& keepWaiting) {
-    return save ? zenityChooseSave(dialog, path, keepWaiting)
-                : zenityChooseOpen(dialog, path, keepWaiting);
+    return save ? zenityChooseSave(dialog, path, keepWaiting, parentWindow)
+                : zenityChooseOpen(dialog, path, keepWaiting, parentWindow);
 }
 
-ChooserOutcome fromKdialog(const FileDialog& dialog, bool save, const std::string&,
+ChooserOutcome fromKdialog(const FileDialog& dialog, bool save, const std::string& parentWindow,
                            std::string& path, const KeepWaiting& keepWaiting) {
-    return save ? kdialogChooseSave(dialog, path, keepWaiting)
-                : kdialogChooseOpen(dialog, path, keepWaiting);
+    return save ? kdialogChooseSave(dialog, path, keepWaiting, parentWindow)
+                : kdialogChooseOpen(dialog, path, keepWaiting, parentWindow);
 }
 
 }  // namespace
+
+std::string x11WindowId(const std::string& parentWindow) {
+    const std::string prefix = "x11:";
+    if (parentWindow.compare(0, prefix.size(), prefix) != 0 || parentWindow.size() == prefix.size())
+        return {};
+    char* end = nullptr;
+    const unsigned long id = std::strtoul(parentWindow.c_str() + prefix.size(), &end, 16);
+    if (*end != '\0' || id == 0)
+        return {};
+    return std::to_string(id);
+}
+
+std::vector<std::string> attachArgs(const std::string& program, const std::string& parentWindow) {
+    const std::string id = x11WindowId(parentWindow);
+    if (id.empty())
+        return {};
+    if (program == "kdialog")
+        return {"--attach", id};
+    return {"--attach=" + id, "--modal"};
+}
+
+std::vector<std::string> attached(const std::string& program, std::vector<std::string> args,
+                                  const std::string& parentWindow) {
+    const std::vector<std::string> attach = attachArgs(program, parentWindow);
+    args.insert(program == "kdialog" ? args.begin() : args.end(), attach.begin(), attach.end());
+    return args;
+}
 
 std::vector<std::string> kdialogOpenArgs(const FileDialog& dialog) {
     std::vector<std::string> args{"--title", dialog.title, "--getopenfilename",
@@ -62,23 +90,27 @@ std::string overwriteQuestion(const std::string& path) {
 }
 
 HelperStatus askYesNo(const std::string& text, const std::string& title,
-                      const KeepWaiting& keepWaiting) {
+                      const KeepWaiting& keepWaiting, const std::string& parentWindow) {
     HelperStatus status =
-        runHelper("zenity",
-                  {"--question", "--no-wrap", "--no-markup", "--title=" + title, "--text=" + text},
+        runHelper("zenity", attached("zenity", overwriteQuestionArgsFor(text, title), parentWindow),
                   keepWaiting)
             .status;
-    if (status == HelperStatus::Missing)
-        status = runHelper("kdialog", kdialogQuestionArgs(text, title), keepWaiting).status;
+    if (status == HelperStatus::Missing) {
+        status = runHelper("kdialog",
+                           attached("kdialog", kdialogQuestionArgs(text, title), parentWindow),
+                           keepWaiting)
+                     .status;
+    }
     return status;
 }
 
 HelperStatus finishSaveName(const FileDialog& dialog, const std::string& chosen, std::string& path,
-                            const KeepWaiting& keepWaiting) {
+                            const KeepWaiting& keepWaiting, const std::string& parentWindow) {
     const std::string full = withDefaultExtension(chosen, dialog.defaultExtension);
     // The dialog confirmed the name without the extension; the name with it is asked about here.
     if (full != chosen && dialog.confirmOverwrite && pathExists(full)) {
-        const HelperStatus answer = askYesNo(overwriteQuestion(full), dialog.title, keepWaiting);
+        const HelperStatus answer =
+            askYesNo(overwriteQuestion(full), dialog.title, keepWaiting, parentWindow);
         if (answer == HelperStatus::Declined || answer == HelperStatus::Interrupted)
             return answer;
         if (answer != HelperStatus::Accepted)
@@ -89,8 +121,9 @@ HelperStatus finishSaveName(const FileDialog& dialog, const std::string& chosen,
 }
 
 ChooserOutcome kdialogChooseOpen(const FileDialog& dialog, std::string& path,
-                                 const KeepWaiting& keepWaiting) {
-    const HelperReply reply = runHelper("kdialog", kdialogOpenArgs(dialog), keepWaiting);
+                                 const KeepWaiting& keepWaiting, const std::string& parentWindow) {
+    const HelperReply reply = runHelper(
+        "kdialog", attached("kdialog", kdialogOpenArgs(dialog), parentWindow), keepWaiting);
     if (reply.status == HelperStatus::Missing)
         return ChooserOutcome::Unavailable;
     if (reply.status == HelperStatus::Interrupted)
@@ -98,7 +131,7 @@ ChooserOutcome kdialogChooseOpen(const FileDialog& dialog, std::string& path,
     const std::string chosen = chosenPath(reply);
     if (chosen.empty())
         return ChooserOutcome::Cancelled;
-    if (dialog.mustExist && !isRegularFile(chosen)) {
+    if (dialog.mustExist && !isExistingFile(chosen)) {
         std::fprintf(stderr, "Dravik: %s is not an existing file\n", chosen.c_str());
         return ChooserOutcome::Cancelled;
     }
@@ -107,10 +140,11 @@ ChooserOutcome kdialogChooseOpen(const FileDialog& dialog, std::string& path,
 }
 
 ChooserOutcome kdialogChooseSave(const FileDialog& dialog, std::string& path,
-                                 const KeepWaiting& keepWaiting) {
+                                 const KeepWaiting& keepWaiting, const std::string& parentWindow) {
     for (;;) {
         // kdialog's save dialog asks itself before a chosen existing file is replaced.
-        const HelperReply reply = runHelper("kdialog", kdialogSaveArgs(dialog), keepWaiting);
+        const HelperReply reply = runHelper(
+            "kdialog", attached("kdialog", kdialogSaveArgs(dialog), parentWindow), keepWaiting);
         if (reply.status == HelperStatus::Missing)
             return ChooserOutcome::Unavailable;
         if (reply.status == HelperStatus::Interrupted)
@@ -118,7 +152,7 @@ ChooserOutcome kdialogChooseSave(const FileDialog& dialog, std::string& path,
         const std::string chosen = chosenPath(reply);
         if (chosen.empty())
             return ChooserOutcome::Cancelled;
-        switch (finishSaveName(dialog, chosen, path, keepWaiting)) {
+        switch (finishSaveName(dialog, chosen, path, keepWaiting, parentWindow)) {
             case HelperStatus::Accepted:
                 return ChooserOutcome::Chosen;
             case HelperStatus::Declined:

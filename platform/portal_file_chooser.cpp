@@ -263,7 +263,7 @@ ChooserOutcome ask(GMainContext* context, const FileDialog& dialog, bool save,
     const std::string chosen = filename;
     g_free(filename);
     if (!save) {
-        if (dialog.mustExist && !isRegularFile(chosen)) {
+        if (dialog.mustExist && !isExistingFile(chosen)) {
             std::fprintf(stderr, "Dravik: %s is not an existing file\n", chosen.c_str());
             return ChooserOutcome::Cancelled;
         }
@@ -302,7 +302,7 @@ ChooserOutcome portalChooseFile(const FileDialog& dialog, bool save,
         }
         // The portal's dialog asked about the name it returned; one the extension changes is
         // asked about here.
-        switch (finishSaveName(dialog, chosen, path, keepWaiting)) {
+        switch (finishSaveName(dialog, chosen, path, keepWaiting, parentWindow)) {
             case HelperStatus::Accepted:
                 return ChooserOutcome::Chosen;
             case HelperStatus::Declined:

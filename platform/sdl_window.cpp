@@ -60,6 +60,21 @@ int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode) {
             return kVkRight;
         case SDLK_DOWN:
             return kVkDown;
+        case SDLK_HOME:
+            return kVkHome;
+        case SDLK_EQUALS:
+        case SDLK_PLUS:
+            return kVkOemPlus;
+        case SDLK_MINUS:
+            return kVkOemMinus;
+        case SDLK_PERIOD:
+            return kVkOemPeriod;
+        case SDLK_KP_PLUS:
+            return kVkAdd;
+        case SDLK_KP_MINUS:
+            return kVkSubtract;
+        case SDLK_KP_PERIOD:
+            return kVkDecimal;
         case SDLK_BACKSPACE:
             return 0x08;
         case SDLK_TAB:
@@ -80,10 +95,11 @@ int virtualKeyCode(SDL_Keycode key, SDL_Scancode scancode) {
 }
 
 // SDL falls back to a driver that shows nothing when it finds no display; the game would then
-// run unseen. Such a driver is only taken when it was asked for (tests, the headless runner).
+// run unseen. Such a driver is only taken when it was asked for (SDL_VIDEODRIVER in the
+// environment for tests, the hint the headless runner sets).
 static bool displayFound() {
     const char* driver = SDL_GetCurrentVideoDriver();
-    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
     const bool invisible =
         driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
                    std::strcmp(driver, "evdev") == 0);
@@ -542,9 +558,11 @@ void SdlWindow::messageBox(const std::string& text, const std::string& caption) 
     if (displayAvailable()) {
         for (const char* program : {"zenity", "kdialog"}) {
             const std::vector<std::string> args =
-                std::string(program) == "zenity"
-                    ? messageBoxArgs(text, caption)
-                    : std::vector<std::string>{"--title", caption, "--msgbox", text};
+                attached(program,
+                         std::string(program) == "zenity"
+                             ? messageBoxArgs(text, caption)
+                             : std::vector<std::string>{"--title", caption, "--msgbox", text},
+                         parentWindowHandle());
             const HelperStatus status = runHelper(program, args, keepWaiting).status;
             if (status == HelperStatus::Accepted || status == HelperStatus::Declined ||
                 status == HelperStatus::Interrupted)

@@ -39,9 +39,13 @@ std::vector<std::string> saveDialogArgs(const FileDialog& dialog) {
     return args;
 }
 
+std::vector<std::string> overwriteQuestionArgsFor(const std::string& text,
+                                                  const std::string& title) {
+    return {"--question", "--no-wrap", "--no-markup", "--title=" + title, "--text=" + text};
+}
+
 std::vector<std::string> overwriteQuestionArgs(const std::string& path, const std::string& title) {
-    return {"--question", "--no-wrap", "--no-markup", "--title=" + title,
-            "--text=" + path + " already exists.\nDo you want to replace it?"};
+    return overwriteQuestionArgsFor(overwriteQuestion(path), title);
 }
 
 ZenityReply runZenity(const std::vector<std::string>& args, const KeepWaiting& keepWaiting) {
@@ -70,8 +74,9 @@ static std::string chosenPath(const ZenityReply& reply) {
 }
 
 ChooserOutcome zenityChooseOpen(const FileDialog& dialog, std::string& path,
-                                const KeepWaiting& keepWaiting) {
-    const ZenityReply reply = runZenity(openDialogArgs(dialog), keepWaiting);
+                                const KeepWaiting& keepWaiting, const std::string& parentWindow) {
+    const ZenityReply reply =
+        runZenity(attached("zenity", openDialogArgs(dialog), parentWindow), keepWaiting);
     if (reply.status == ZenityStatus::Missing)
         return ChooserOutcome::Unavailable;
     if (reply.status == ZenityStatus::Interrupted)
@@ -79,7 +84,7 @@ ChooserOutcome zenityChooseOpen(const FileDialog& dialog, std::string& path,
     const std::string chosen = chosenPath(reply);
     if (chosen.empty())
         return ChooserOutcome::Cancelled;
-    if (dialog.mustExist && !isRegularFile(chosen)) {
+    if (dialog.mustExist && !isExistingFile(chosen)) {
         std::fprintf(stderr, "Dravik: %s is not an existing file\n", chosen.c_str());
         return ChooserOutcome::Cancelled;
     }
@@ -88,9 +93,10 @@ ChooserOutcome zenityChooseOpen(const FileDialog& dialog, std::string& path,
 }
 
 ChooserOutcome zenityChooseSave(const FileDialog& dialog, std::string& path,
-                                const KeepWaiting& keepWaiting) {
+                                const KeepWaiting& keepWaiting, const std::string& parentWindow) {
     for (;;) {
-        const ZenityReply reply = runZenity(saveDialogArgs(dialog), keepWaiting);
+        const ZenityReply reply =
+            runZenity(attached("zenity", saveDialogArgs(dialog), parentWindow), keepWaiting);
         if (reply.status == ZenityStatus::Missing)
             return ChooserOutcome::Unavailable;
         if (reply.status == ZenityStatus::Interrupted)
@@ -101,8 +107,9 @@ ChooserOutcome zenityChooseSave(const FileDialog& dialog, std::string& path,
         const std::string full = withDefaultExtension(chosen, dialog.defaultExtension);
         // zenity confirmed the name without the extension; the name with it is asked about here.
         if (full != chosen && dialog.confirmOverwrite && pathExists(full)) {
-            const ZenityReply answer =
-                runZenity(overwriteQuestionArgs(full, dialog.title), keepWaiting);
+            const ZenityReply answer = runZenity(
+                attached("zenity", overwriteQuestionArgs(full, dialog.title), parentWindow),
+                keepWaiting);
             if (answer.status == ZenityStatus::Declined)
                 continue;
             if (answer.status == ZenityStatus::Interrupted)

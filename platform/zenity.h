@@ -20,6 +20,9 @@ std::vector<std::string> messageBoxArgs(const std::string& text, const std::stri
 std::vector<std::string> openDialogArgs(const FileDialog& dialog);
 std::vector<std::string> saveDialogArgs(const FileDialog& dialog);
 std::vector<std::string> overwriteQuestionArgs(const std::string& path, const std::string& title);
+// A yes/no question with this text.
+std::vector<std::string> overwriteQuestionArgsFor(const std::string& text,
+                                                  const std::string& title);
 
 // Runs "zenity" from PATH with `args` (runHelper).
 ZenityReply runZenity(const std::vector<std::string>& args, const KeepWaiting& keepWaiting = {});
@@ -33,14 +36,17 @@ bool displayAvailable();
 
 // The load dialog: Chosen with the path when the player picked an existing regular file;
 // Unavailable when zenity is not installed.
+// With `parentWindow` ("x11:<id>") the dialog is attached to the game window.
 ChooserOutcome zenityChooseOpen(const FileDialog& dialog, std::string& path,
-                                const KeepWaiting& keepWaiting = {});
+                                const KeepWaiting& keepWaiting = {},
+                                const std::string& parentWindow = {});
 
 // The save dialog: Chosen with the path, the default extension added when the name has none. A
 // name that only exists once the extension is added is confirmed with a question; "No" opens the
 // dialog again.
 ChooserOutcome zenityChooseSave(const FileDialog& dialog, std::string& path,
-                                const KeepWaiting& keepWaiting = {});
+                                const KeepWaiting& keepWaiting = {},
+                                const std::string& parentWindow = {});
 
 // The same, true only for Chosen.
 bool zenityOpenFile(const FileDialog& dialog, std::string& path);

@@ -7,6 +7,7 @@
 #include "audio/sound_system.h"
 #include "game/flight_pose.h"
 #include "game/game_state.h"
+#include "gfx/portable_trig.h"
 #include "gfx/primitive_meshes.h"
 #include "scene/device_setup.h"
 
@@ -67,8 +68,8 @@ void passObstacles(bool move) {
     for (int i = 0; i < ObstacleCount; ++i) {
         Vec3& p = game.obstaclePositions[i];
         if (move) {
-            p.z = wrap(p.z - std::cos(h) * v);
-            p.x = wrap(p.x + std::sin(h) * v);
+            p.z = wrap(p.z - portableCos(h) * v);
+            p.x = wrap(p.x + portableSin(h) * v);
         }
         // The pink sky of a bump in the cockpit view, set by every cone that comes after the
         // bump began; the next frame clears with it.

@@ -6,6 +6,7 @@
 #include "audio/sound_system.h"
 #include "game/flight_pose.h"
 #include "game/game_state.h"
+#include "gfx/portable_trig.h"
 #include "scene/device_setup.h"
 #include "scene/obstacles.h"
 
@@ -17,8 +18,8 @@ void passTargets(bool move) {
     for (int i = 0; i < TargetCount; ++i) {
         Vec3& p = game.targetPositions[i];
         if (move) {
-            p.z = p.z - std::cos(h) * v;
-            p.x = p.x + std::sin(h) * v;
+            p.z = p.z - portableCos(h) * v;
+            p.x = p.x + portableSin(h) * v;
         }
 
         float r = game.targetRadii[i];

@@ -170,7 +170,10 @@ TEST_F(RecordingArgumentTest, AFileThatCannotBeLoadedGetsTheLoadFailureMessage) 
     replayWhenRunning("/nonexistent/flight.dvk");
     runUntilRunning();
     ASSERT_EQ(harness.window.messages.size(), 1u);
-    EXPECT_EQ(harness.window.messages[0], kLoadFailedMessage);
+    // The load failure's text, then which file and why.
+    EXPECT_EQ(harness.window.messages[0], std::string(kLoadFailedMessage) +
+                                              "\ncannot read /nonexistent/flight.dvk: No such "
+                                              "file or directory");
     // As after F5: the replay starts over what the recorder holds (nothing), and ends at once.
     EXPECT_EQ(game.replaying, 1);
     EXPECT_EQ(game.flightRecorder->recordedLength, 0u);

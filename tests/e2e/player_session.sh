@@ -39,8 +39,8 @@ pixel() {  # pixel NAME X Y: the colour there as r,g,b
     convert "$work/$1.png" -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' \
         -crop "1x1+$2+$3" info: 2>/dev/null
 }
-wait_window() {  # wait_window NAME: prints the window id once it exists
-    for _ in $(seq 1 100); do
+wait_window() {  # wait_window NAME [TENTHS]: prints the window id once it exists
+    for _ in $(seq 1 "${2:-100}"); do
         id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
         if [ -n "$id" ]; then echo "$id"; return 0; fi
         sleep 0.1
@@ -195,12 +195,12 @@ done
 # SIGTERM while a dialog is open ends the dialog and the game.
 ./dravik > "$work/term.log" 2>&1 &
 game=$!
-win=$(wait_window Dravik) || fail "the window Dravik did not open again"
+win=$(wait_window Dravik 300) || fail "the window Dravik did not open again"
 sleep 2
 xdotool key --window "$win" Up
 sleep 1
 xdotool key --window "$win" F6
-if dialog=$(wait_window "Save Dravik File"); then
+if dialog=$(wait_window "Save Dravik File" 300); then
     kill -TERM $game
     for _ in $(seq 1 30); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
     if kill -0 $game 2>/dev/null; then
@@ -222,7 +222,7 @@ wait $game 2>/dev/null
 mkdir -p "$work/emptybin"
 PATH="$work/emptybin" ./dravik > "$work/nochooser.log" 2>&1 &
 game=$!
-win=$(wait_window Dravik) || fail "the window Dravik did not open without zenity"
+win=$(wait_window Dravik 300) || fail "the window Dravik did not open without zenity"
 sleep 2
 xdotool key --window "$win" Up
 sleep 1

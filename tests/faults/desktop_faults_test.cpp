@@ -38,6 +38,12 @@ TEST(NoDisplay, TheGameSaysSoAndEndsWithAFailureAtOnce) {
     ::kill(pid, SIGTERM);
     const RunResult asked = finishProgram(pid, s.root() + "/err", 10);
     EXPECT_EQ(asked.err.find("no display"), std::string::npos) << asked.err;
+
+    // The headless runner asks for its offscreen driver itself: no display needed.
+    options.env = {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", "SDL_AUDIODRIVER=dummy"};
+    const RunResult headless = s.runner({"--steps", "5"}, options);
+    EXPECT_EQ(headless.exitCode, 0) << describe(headless);
+    EXPECT_EQ(headless.err.find("no display"), std::string::npos) << headless.err;
 }
 
 TEST(WindowIcon, AFifoInsteadOfTheIconIsRefusedAndTheGameStarts) {

@@ -102,7 +102,10 @@ TEST_F(BackgroundTest, MissingPictureSaysSoAndFails) {
     ScratchDirectory dir;
     EXPECT_FALSE(createBackground());
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0], "背景画の読み込みに失敗しました");
+    // The original's text, then what failed, the file and why.
+    EXPECT_EQ(
+        window.messages[0],
+        "背景画の読み込みに失敗しました\ncannot read media/BG.dds: No such file or directory");
     EXPECT_EQ(window.captions[0], "Dravik");
     EXPECT_EQ(game.backgroundTexture, nullptr);
 }

@@ -155,7 +155,10 @@ TEST_F(DigitDisplayTest, MissingPictureSaysSoAndFails) {
     DigitDisplay fresh;
     EXPECT_FALSE(fresh.create(*device));
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0], "数字画像の読み込みに失敗しました");
+    // The original's text, then what failed, the file and why.
+    EXPECT_EQ(
+        window.messages[0],
+        "数字画像の読み込みに失敗しました\ncannot read media/digit.dds: No such file or directory");
     EXPECT_EQ(window.captions[0], "Dravik");
     EXPECT_EQ(device->count("CreateSprite"), 0u);
 }

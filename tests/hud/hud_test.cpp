@@ -207,7 +207,10 @@ TEST_F(HudTest, MissingArrowPictureSaysSo) {
     ScratchDirectory dir;
     EXPECT_FALSE(createArrow());
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0], "矢印画の読み込みに失敗しました");
+    // The original's text, then what failed, the file and why.
+    EXPECT_EQ(
+        window.messages[0],
+        "矢印画の読み込みに失敗しました\ncannot read media/arrow.dds: No such file or directory");
     EXPECT_EQ(window.captions[0], "Dravik");
 }
 

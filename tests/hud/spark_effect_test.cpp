@@ -195,7 +195,10 @@ TEST_F(SparkEffectTest, MissingStarSaysSoAndMakesNoBuffer) {
     SparkEffect fresh;
     EXPECT_EQ(fresh.create(*device), 0);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0], "スパーク画の読み込みに失敗しました");
+    // The original's text, then what failed, the file and why.
+    EXPECT_EQ(window.messages[0],
+              "スパーク画の読み込みに失敗しました\ncannot read media/star.dds: No such file or "
+              "directory");
     EXPECT_EQ(device->count("CreateVertexBuffer"), 0u);
 }
 

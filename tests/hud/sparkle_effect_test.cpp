@@ -188,7 +188,10 @@ TEST_F(SparkleEffectTest, MissingStarSaysSo) {
     auto fresh = std::make_unique<SparkleEffect>();
     EXPECT_EQ(fresh->init(*device), 0);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0], "スパークルの読み込みに失敗しました");
+    // The original's text, then what failed, the file and why.
+    EXPECT_EQ(window.messages[0],
+              "スパークルの読み込みに失敗しました\ncannot read media/star.dds: No such file or "
+              "directory");
     EXPECT_EQ(window.captions[0], "Dravik");
 }
 

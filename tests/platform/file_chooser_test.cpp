@@ -227,6 +227,64 @@ TEST_F(ChooserTest, WithNoChooserAtAllThePlayerIsToldWhatToInstall) {
     EXPECT_NE(std::string(kNoFileChooserMessage).find("kdialog"), std::string::npos);
 }
 
+TEST_F(ChooserTest, AWaitingHelperLetsTheWindowPaintAndIsStoppedWhenTheGameEnds) {
+    install("zenity");
+    runFirst("zenity", 1, "echo $$ > \"$d/zenity.pid\"\nexec /bin/sleep 30\n");
+    int looks = 0;
+    const auto started = std::chrono::steady_clock::now();
+    // The game looks at its window about every 10 ms; at the 20th look it is told to end.
+    const HelperReply reply = runHelper("zenity", {"--info"}, [&] { return ++looks < 20; });
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(reply.status, HelperStatus::Interrupted);
+    EXPECT_EQ(looks, 20);
+    EXPECT_LT(took, std::chrono::seconds(3));
+    std::ifstream pidFile(dir / "zenity.pid");
+    pid_t helper = 0;
+    pidFile >> helper;
+    ASSERT_GT(helper, 0);
+    EXPECT_NE(::kill(helper, 0), 0) << "the helper outlived the wait";
+
+    // A helper that answers after a while: the window was looked at meanwhile, the answer kept.
+    runFirst("zenity", 2, "/bin/sleep 0.3\n");
+    answer("zenity", 2, "/tmp/answer.dvk\n");
+    looks = 0;
+    const HelperReply answered = runHelper("zenity", {}, [&] { return ++looks > 0; });
+    EXPECT_EQ(answered.status, HelperStatus::Accepted);
+    EXPECT_EQ(answered.output, "/tmp/answer.dvk\n");
+    EXPECT_GE(looks, 10);
+}
+
+TEST_F(ChooserTest, DialogsAreAttachedToTheGameWindowSoTheyStayAboveIt) {
+    EXPECT_EQ(x11WindowId("x11:1a00007"), "27262983");
+    EXPECT_EQ(x11WindowId("wayland:abc"), "");
+    EXPECT_EQ(x11WindowId("x11:"), "");
+    EXPECT_EQ(x11WindowId("x11:zz"), "");
+    install("zenity");
+    install("kdialog");
+    makeFile("old.dvk");
+    answer("zenity", 1, (files / "old").string() + "\n");  // the extension names an old file
+    answer("zenity", 2, "", 0);                            // "Yes"
+    std::string path;
+    ASSERT_EQ(chooseFile(saveDialog(), true, "x11:1a00007", path), ChooserOutcome::Chosen);
+    for (int call : {1, 2}) {
+        const Args args = argsOf("zenity", call);
+        ASSERT_GE(args.size(), 2u);
+        EXPECT_EQ(args[args.size() - 2], "--attach=27262983") << call;
+        EXPECT_EQ(args.back(), "--modal") << call;
+    }
+    // kdialog takes the window first; without an X11 window nothing is added.
+    fs::remove(bin / "zenity");
+    answer("kdialog", 1, "", 1);
+    chooseFile(loadDialog(), false, "x11:1a00007", path);
+    EXPECT_EQ(argsOf("kdialog", 1),
+              attached("kdialog", kdialogOpenArgs(loadDialog()), "x11:1a00007"));
+    EXPECT_EQ(argsOf("kdialog", 1)[0], "--attach");
+    EXPECT_EQ(argsOf("kdialog", 1)[1], "27262983");
+    answer("kdialog", 2, "", 1);
+    chooseFile(loadDialog(), false, "", path);
+    EXPECT_EQ(argsOf("kdialog", 2), kdialogOpenArgs(loadDialog()));
+}
+
 TEST_F(ChooserTest, TheMessageBoxFallsBackToKdialog) {
     install("kdialog");
     env.set("DISPLAY", ":97");

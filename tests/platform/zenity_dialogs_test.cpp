@@ -216,6 +216,12 @@ TEST_F(FakeZenityTest, LoadRefusesAMissingFileADirectoryAndACancel) {
     answer(4, "\n");
     EXPECT_FALSE(zenityOpenFile(loadDialog(), path));
     EXPECT_EQ(path, "unchanged");
+    // A FIFO is passed on: the load refuses it with the file's message.
+    const std::string fifo = (files / "pipe.dvk").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    answer(5, fifo + "\n");
+    EXPECT_TRUE(zenityOpenFile(loadDialog(), path));
+    EXPECT_EQ(path, fifo);
 }
 
 TEST_F(FakeZenityTest, SaveAddsTheExtensionToANewName) {

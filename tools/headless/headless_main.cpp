@@ -5,6 +5,7 @@
 #include "headless_options.h"
 #include "headless_runner.h"
 #include "platform/install_paths.h"
+#include "verify_flight.h"
 
 int main(int argc, char** argv) {
     HeadlessOptions options;
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     }
     // The media beside the program (the build folder), whatever the working folder.
     setDataFolder(findDataFolder());
+    if (!options.verifyFile.empty())
+        return verifyFlight(options);
     HeadlessRunner runner(options);
     return runner.run();
 }

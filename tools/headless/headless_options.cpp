@@ -29,6 +29,9 @@ const char* const kHeadlessUsage =
     "  --save FILE          at the end, save the recording through F6 (F1 first if needed)\n"
     "  --audio-out FILE.wav write the final mix, in step with the virtual clock\n"
     "  --no-gl              use a graphics device that draws nothing (no shots)\n"
+    "  --verify FILE        replay FILE without drawing and print one JSON object: finished,\n"
+    "                       steps, count, finalTenths, passTimes, passSteps, bumps, bumpSteps;\n"
+    "                       exit 0 when it flies the course, 1 when not, 2 when unreadable\n"
     "  --help               show this text\n"
     "\n"
     "Without --steps a run ends when a replay has stopped, when the script closes the window,\n"
@@ -154,10 +157,17 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
                 return false;
         } else if (a == "--no-gl") {
             o.noGl = true;
+        } else if (a == "--verify") {
+            if (!value(o.verifyFile))
+                return false;
         } else {
             error = "unknown option '" + a + "' (see --help)";
             return false;
         }
+    }
+    if (!o.verifyFile.empty() && (!o.replayFile.empty() || !o.scriptFile.empty())) {
+        error = "--verify replays its file alone; it takes no --replay or --script";
+        return false;
     }
     if (o.noGl && (!o.shots.empty() || !o.betweenShots.empty())) {
         error = "--shot needs the GL device; it cannot be used with --no-gl";

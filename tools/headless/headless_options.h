@@ -30,6 +30,8 @@ struct HeadlessOptions {
     std::string saveFile;
     std::string audioOut;
     bool noGl = false;
+    // Replay this file without drawing and print its verdict as JSON.
+    std::string verifyFile;
     bool help = false;
 };
 

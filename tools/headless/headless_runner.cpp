@@ -184,8 +184,10 @@ int HeadlessRunner::run() {
 
     // Never show a dialog or a message box: answers come from the script.
     setenv("DRAVIK_NO_DIALOGS", "1", 1);
-    if (!getenv("SDL_VIDEODRIVER"))
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    // An empty SDL_VIDEODRIVER asks for nothing; SDL would still let it stand over a plain hint.
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    if (!driver || !*driver)
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
 
     ticks_.value = options_.startTick;
     window_ = std::make_unique<HeadlessWindow>(ticks_, options_.stepMs);

@@ -25,6 +25,12 @@ const KeyName kKeys[] = {
     {"f4", kVkF4, -1},
     {"f5", kVkF5, -1},
     {"f6", kVkF6, -1},
+    {"home", kVkHome, -1},
+    {"plus", kVkOemPlus, -1},
+    {"minus", kVkOemMinus, -1},
+    {"period", kVkOemPeriod, -1},
+    {"kp-plus", kVkAdd, -1},
+    {"kp-minus", kVkSubtract, -1},
 };
 
 bool parseInt(const std::string& s, long long lo, long long hi, long long& out) {
