@@ -11,10 +11,21 @@ namespace {
 
 // What an option sets: the action, a picture setting with a fixed value, or one with a value of
 // its own (the next argument, or after '=').
-enum class Sets { Action, Classic, Smooth, Fps, Vsync, Fill, Msaa, Fullscreen, Window };
+enum class Sets {
+    Action,
+    Classic,
+    Smooth,
+    Fps,
+    Vsync,
+    Fill,
+    Msaa,
+    Fullscreen,
+    Window,
+    NoFocusPause
+};
 
 struct OptionName {
-    const char* shortName;
+    const char* shortName;  // "" when the option has none
     const char* longName;
     CommandLine::Action action;
     Sets sets = Sets::Action;
@@ -32,6 +43,7 @@ constexpr OptionName kOptions[] = {
     {"", "--msaa", CommandLine::Action::Play, Sets::Msaa},
     {"", "--fullscreen", CommandLine::Action::Play, Sets::Fullscreen},
     {"", "--window", CommandLine::Action::Play, Sets::Window},
+    {"", "--no-focus-pause", CommandLine::Action::Play, Sets::NoFocusPause},
 };
 
 bool takesValue(Sets sets) {
@@ -60,6 +72,9 @@ bool applyOption(Sets sets, const std::string& name, const std::string& value, C
             break;
         case Sets::Fill:
             out.fill = true;
+            break;
+        case Sets::NoFocusPause:
+            out.noFocusPause = true;
             break;
         case Sets::Fullscreen:
         case Sets::Window:
@@ -109,7 +124,7 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
             std::string name = arg.substr(0, equals);
             const OptionName* known = nullptr;
             for (const OptionName& option : kOptions) {
-                if (arg == option.shortName || arg == option.longName)
+                if ((*option.shortName && arg == option.shortName) || arg == option.longName)
                     known = &option;
                 else if (name == option.longName && takesValue(option.sets))
                     known = &option;
@@ -176,6 +191,8 @@ std::string usageText(const std::string& program) {
            "      --fill       stretch the picture over the window instead of keeping 4:3\n"
            "      --msaa N     N samples a pixel for smoother edges (0: none)\n"
            "      --fullscreen, --window  start in full screen or in a window\n"
+           "      --no-focus-pause  fly on when the window loses focus (by default the\n"
+           "                   flight pauses as F1 does; the setting pause_on_focus_loss)\n"
            "\n"
            "Settings are kept in $XDG_CONFIG_HOME/dravik/settings.ini (by default\n"
            "~/.config/dravik/settings.ini); an option given here wins for this run.\n"

@@ -22,6 +22,8 @@ struct CommandLine {
     std::optional<bool> fill;        // --fill: the picture fills the window, not kept 4:3
     std::optional<int> msaa;         // --msaa N: samples a pixel (0 none)
     std::optional<bool> fullscreen;  // --fullscreen / --window
+    // --no-focus-pause: fly on when the window loses focus (this run only).
+    bool noFocusPause = false;
 };
 
 // Ranges of the numbered settings.

@@ -14,6 +14,7 @@
 #include "app/display_settings.h"
 #include "app/main_loop.h"
 #include "app/settings.h"
+#include "app/shell_settings.h"
 #include "app/startup.h"
 #include "app/window_procedure.h"
 #include "game/game_state.h"
@@ -25,6 +26,7 @@
 #include "platform/sdl_input.h"
 #include "platform/sdl_ticks.h"
 #include "platform/sdl_window.h"
+#include "platform/ttf_text_renderer.h"
 
 namespace {
 
@@ -83,6 +85,7 @@ void readSettings(const CommandLine& options) {
     if (!path.empty())
         settingsFile.load(path, warnings);
     display = displaySettingsFrom(settingsFile, warnings);
+    applyShellSettings(settingsFile, options, shellOptions, warnings);
     for (const std::string& warning : warnings)
         std::fprintf(stderr, "Dravik: %s\n", warning.c_str());
     applyCommandLine(options, display);
@@ -173,6 +176,8 @@ int main(int argc, char** argv) {
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
+    // The player's settings, said once on stderr when something in the file is wrong; the
+    // command line wins for this run.
     readSettings(options);
     // The game's data is found from where the program lies; the working folder stays the
     // player's, so a relative recording path and the file dialogs start from there.
@@ -182,6 +187,7 @@ int main(int argc, char** argv) {
     static SdlTickSource ticks;
     static SdlInputSource input;
     static FluidMusicService music;
+    static TtfTextRenderer text;
 
     if (!enoughAddressSpace())
         return 1;
@@ -226,6 +232,7 @@ int main(int argc, char** argv) {
     game.graphicsPlatform = &graphics;
     game.inputPlatform = &input;
     game.musicPlatform = &music;
+    game.textPlatform = &text;
 
     const char* stepLog = std::getenv("DRAVIK_STEP_LOG");
     int code = 0;

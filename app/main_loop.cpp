@@ -26,6 +26,9 @@ FrameBlender blender;
 double nextFrameTick = 0;
 bool frameClockSet = false;
 uint32_t frameCostMs = 0;
+// The last step found the flight paused: its picture (and the pause's panel) is up, so the loop
+// may wait for an event instead of stepping.
+bool pauseShown = false;
 
 double frameInterval() {
     return 1000.0 / (pacing.framesPerSecond > 0 ? pacing.framesPerSecond : 60);
@@ -85,6 +88,7 @@ void setFramePacing(const FramePacing& p) {
     pacing = p;
     frameClockSet = false;
     frameCostMs = 0;
+    pauseShown = false;
     blender = FrameBlender{};
 }
 
@@ -125,8 +129,8 @@ int32_t eventWaitMs() {
     int32_t viewerWait = replayViewer.msUntilDue(now);
     if (viewerWait != -2)
         return viewerWait;
-    if (pacing.idleWhilePaused && game.halted && !game.introActive && !game.gameOver &&
-        !(pacing.smooth && blender.showing()))
+    if (pacing.idleWhilePaused && pauseShown && game.halted && !game.introActive &&
+        !game.gameOver && !(pacing.smooth && blender.showing()))
         return -1;
     uint32_t since = replayViewer.now(now) - game.lastStepTick;
     if (since > kStepThresholdMs)
@@ -197,6 +201,7 @@ bool runPass(int& exitCode, bool* stepped) {
                     frameHook(t);
             }
             game.lastStepTick = t;
+            pauseShown = game.halted && !game.introActive && !game.gameOver;
             replayViewer.afterStep(t);
             if (stepped)
                 *stepped = true;

@@ -6,6 +6,7 @@
 #include "app/window_services.h"
 #include "audio/sound_system.h"
 #include "game/frame_step.h"
+#include "game/shell_options.h"
 
 ReplayViewer replayViewer;
 
@@ -23,6 +24,11 @@ uint32_t stepTick(uint32_t first, uint64_t step) {
 std::string ReplayViewer::speedText() const {
     uint32_t n = kSpeedNumerator[speed_], d = kSpeedDenominator[speed_];
     return d == 1 ? std::to_string(n) + "x" : std::to_string(n) + "/" + std::to_string(d) + "x";
+}
+
+void ReplayViewer::showSpeed() const {
+    shellOptions.replaySpeedNumerator = kSpeedNumerator[speed_];
+    shellOptions.replaySpeedDenominator = kSpeedDenominator[speed_];
 }
 
 bool ReplayViewer::stepDue(uint32_t real) const {
@@ -46,6 +52,7 @@ void ReplayViewer::stopViewing(uint32_t real) {
     offset_ = clock_ - real;
     viewing_ = false;
     speed_ = kNormalSpeed;
+    showSpeed();
 }
 
 void ReplayViewer::tick(uint32_t real) {
@@ -179,12 +186,14 @@ bool ReplayViewer::handleKey(int key, uint32_t real) {
             startViewing(real);
             if (speed_ + 1 < kSpeedCount)
                 ++speed_;
+            showSpeed();
             return true;
         case kVkOemMinus:
         case kVkSubtract:
             startViewing(real);
             if (speed_ > 0)
                 --speed_;
+            showSpeed();
             return true;
         case kVkOemPeriod:
         case kVkDecimal:

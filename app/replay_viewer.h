@@ -52,6 +52,8 @@ class ReplayViewer {
     void startViewing(uint32_t real);
     void stopViewing(uint32_t real);
     bool stepDue(uint32_t real) const;
+    // The speed as the replay mark shows it.
+    void showSpeed() const;
 
     bool viewing_ = false;
     uint32_t clock_ = 0;       // the game's tick while viewing

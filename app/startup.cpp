@@ -11,6 +11,7 @@
 #include "game/new_game.h"
 #include "hud/digit_display.h"
 #include "hud/hud.h"
+#include "hud/overlays.h"
 #include "hud/spark_effect.h"
 #include "hud/sparkle_effect.h"
 #include "scene/background.h"
@@ -68,6 +69,8 @@ bool startUp() {
         return false;
     if (!game.sparkleEffect->init(*game.device))
         return false;
+    // The words on screen are an extra: without them the game goes on.
+    createOverlays();
 
     if (game.startupStage == 0) {
         paintStatus(0);
@@ -93,6 +96,7 @@ int paintStatus(int stage) {
 
 void releaseDevices() {
     releaseInputDevice();
+    releaseOverlays();
     releaseArrow();
     releaseBackground();
     releaseSceneMeshes();

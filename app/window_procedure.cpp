@@ -12,10 +12,13 @@
 #include "app/startup.h"
 #include "audio/sound_system.h"
 #include "controls/flight_recorder.h"
+#include "game/command_keys.h"
 #include "game/frame_step.h"
 #include "game/game_state.h"
 #include "game/new_game.h"
+#include "game/shell_options.h"
 #include "hud/hud.h"
+#include "hud/overlays.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
 #include "scene/obstacles.h"
@@ -42,11 +45,6 @@ FileDialog recordingDialog(const char* title, bool save) {
     return dialog;
 }
 
-// The sound system answers setTempo(-1) with true exactly when it is initialised.
-bool soundSystemUp() {
-    return game.soundSystem && game.soundSystem->setTempo(-1.0f);
-}
-
 void loadAndReplay() {
     std::string path;
     if (!game.mainWindow ||
@@ -62,6 +60,12 @@ void save() {
         return;
     if (!game.flightRecorder || !game.flightRecorder->saveToFile(path))
         showMessage(kSaveFailedMessage);
+}
+
+// A key that waits for a pause says so on screen for a moment, instead of doing nothing silently.
+void noteWhenPauseNeeded(const char* key) {
+    if (!game.halted)
+        showOverlayNote(std::string(key) + kNoteActsWhenPaused, currentTick());
 }
 
 void togglePause() {
@@ -126,29 +130,37 @@ void handleKeyDown(int key) {
             }
             break;
         case kVkF1:
-            if (!game.introActive && !game.gameOver && !game.allTargetsPassed)
+            if (commandActs(game, Command::Pause))
                 togglePause();
             break;
         case kVkF2:
-            if (!game.steering && game.halted && !game.replaying)
+            if (commandActs(game, Command::Replay))
                 startReplay();
+            else
+                noteWhenPauseNeeded("F2");
             break;
         case kVkF3:
-            if (game.halted) {
+            if (commandActs(game, Command::NewGame)) {
                 if (game.flightRecorder)
                     game.flightRecorder->startRecording();
                 newGame();
                 game.replaying = 0;
                 game.halted = 0;
+            } else {
+                noteWhenPauseNeeded("F3");
             }
             break;
         case kVkF5:
-            if (soundSystemUp() && game.halted)
+            if (commandActs(game, Command::Load))
                 loadAndReplay();
+            else
+                noteWhenPauseNeeded("F5");
             break;
         case kVkF6:
-            if (soundSystemUp() && game.halted)
+            if (commandActs(game, Command::Save))
                 save();
+            else
+                noteWhenPauseNeeded("F6");
             break;
         default:
             break;
@@ -162,6 +174,7 @@ void redrawScene() {
     // platform, where the tests lived in the drawing: a repaint may start a bump or pass a target.
     touchForRepaint();
     drawFlight(game, FrameKind::Repaint);
+    drawOverlays(game, StepPicture::Flight);
     game.device->present();
 }
 
@@ -192,6 +205,14 @@ void windowProcedure(const WindowEvent& event) {
         case EventType::Destroy:
             shutDown();
             break;
+        case EventType::FocusLost:
+            // A flight the player cannot steer would fly on into the cones: it pauses as F1
+            // does. A replay and an intro play on; the player resumes with F1.
+            if (shellOptions.pauseOnFocusLoss && game.startupStage >= 2 && !game.halted &&
+                !game.replaying && commandActs(game, Command::Pause))
+                togglePause();
+            break;
+        case EventType::FocusGained:
         case EventType::Quit:
             break;
     }

@@ -28,7 +28,18 @@ constexpr int kVkF5 = 0x74;
 constexpr int kVkF6 = 0x75;
 
 // ControllerButtonDown: a game controller's A button or d-pad up, which choose the controller.
-enum class EventType { KeyDown, LeftButtonDown, Paint, Close, Destroy, Quit, ControllerButtonDown };
+// FocusLost, FocusGained: the window stopped or started taking the keyboard.
+enum class EventType {
+    KeyDown,
+    LeftButtonDown,
+    Paint,
+    Close,
+    Destroy,
+    Quit,
+    ControllerButtonDown,
+    FocusLost,
+    FocusGained
+};
 
 struct WindowEvent {
     EventType type = EventType::Paint;

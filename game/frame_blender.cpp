@@ -2,6 +2,7 @@
 #include "game/frame_blender.h"
 
 #include "aircraft/result_screen.h"
+#include "hud/overlays.h"
 
 int FrameBlender::step(uint32_t tick) {
     StepPicture before = picture_;
@@ -30,8 +31,13 @@ FlightPose FrameBlender::poseAt(float fraction) const {
 void FrameBlender::draw(float fraction) const {
     if (!game.device)
         return;
+    if (!showing() && shown_ == StepPicture::Flight && pauseShowsPanel(game)) {
+        drawPausedPicture(game);
+        return;
+    }
     if (shown_ == StepPicture::Flight)
         drawFlight(game, FrameKind::Step, poseAt(showing() ? fraction : 1.0f));
     else if (shown_ == StepPicture::ResultScreen)
         drawResultScreen(game, resultScreen);
+    drawOverlays(game, shown_);
 }

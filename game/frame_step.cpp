@@ -13,8 +13,10 @@
 #include "controls/input_reader.h"
 #include "game/flight_pose.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 #include "gfx/portable_trig.h"
 #include "hud/hud.h"
+#include "hud/overlays.h"
 #include "hud/spark_effect.h"
 #include "scene/background.h"
 #include "scene/device_setup.h"
@@ -255,6 +257,17 @@ void drawFrame(const GameState& state, StepPicture picture) {
         drawFlight(state, FrameKind::Step);
     else if (picture == StepPicture::ResultScreen)
         drawResultScreen(state, resultScreen);
+    drawOverlays(state, picture);
+}
+
+bool pauseShowsPanel(const GameState& state) {
+    return overlaysShown() && state.halted && !state.gameOver && !state.introActive;
+}
+
+void drawPausedPicture(const GameState& state) {
+    state.device->clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
+    drawFlight(state, FrameKind::Repaint);
+    drawOverlays(state, StepPicture::Flight);
 }
 
 int advanceStep(StepPicture& picture) {
@@ -282,6 +295,9 @@ int stepFrame() {
     int result = advanceStep(picture);
     if (picture != StepPicture::Nothing) {
         drawFrame(game, picture);
+        game.device->present();
+    } else if (result && pauseShowsPanel(game)) {
+        drawPausedPicture(game);
         game.device->present();
     }
     return result;

@@ -18,6 +18,8 @@ class PlaneModel;
 class DigitDisplay;
 class SparkEffect;
 class SparkleEffect;
+class TextRenderer;
+class OverlayPainter;
 
 constexpr int ObstacleCount = 250;
 constexpr int TargetCount = 4;
@@ -110,6 +112,7 @@ struct GameState {
     GraphicsSystem* graphicsPlatform = nullptr;
     InputSource* inputPlatform = nullptr;
     MusicService* musicPlatform = nullptr;
+    TextRenderer* textPlatform = nullptr;  // the words on screen; none: no words
 
     // Graphics.
     GraphicsSystem* direct3d = nullptr;
@@ -139,6 +142,9 @@ struct GameState {
     std::unique_ptr<Texture> arrowTexture;
     std::unique_ptr<Sprite> backgroundSprite;
     std::unique_ptr<Texture> backgroundTexture;
+
+    // The words on screen (not part of the original): made at start-up, released with the device.
+    OverlayPainter* overlayPainter = nullptr;
 };
 
 extern GameState game;

@@ -11,6 +11,9 @@ struct ShellOptions {
     bool overlays = true;
     // Live flight pauses as F1 does when the window loses focus.
     bool pauseOnFocusLoss = true;
+    // The replay viewer's speed as a fraction, for the replay mark.
+    unsigned replaySpeedNumerator = 1;
+    unsigned replaySpeedDenominator = 1;
 };
 
 extern ShellOptions shellOptions;

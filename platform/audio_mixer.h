@@ -1,5 +1,6 @@
-// The sound mixer under the music: adds the playing wave sounds to each rendered buffer of music
-// and scales the sum by the master volume, ramping every change so that it does not click.
+// The sound mixer under the music: adds the playing wave sounds to each rendered buffer of music,
+// scales the sum by the master volume, ramping every change so that it does not click, and limits
+// the peaks so that the output never clips.
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "audio/wave_file.h"
+#include "platform/peak_limiter.h"
 
 class AudioMixer {
   public:
@@ -17,6 +19,12 @@ class AudioMixer {
     static constexpr int VoiceCount = 16;
     // How long a change of the master volume takes.
     static constexpr int RampMilliseconds = 5;
+    // The same sound asked for again this soon after it started is not started again: a cone
+    // touched frame after frame (or many cones in one frame) sound as one crash, not a pile.
+    static constexpr int RepeatMilliseconds = 100;
+    // Started again later, the earlier one fades out over this time as the new one fades in, so
+    // that the two together are never louder than one.
+    static constexpr int RepeatFadeMilliseconds = 10;
 
     explicit AudioMixer(int sampleRate);
 
@@ -29,10 +37,15 @@ class AudioMixer {
     static float gainForVolume(int32_t volume);
 
     // Adds the sounds to the music in `left` and `right` (changed in place), applies the master
-    // gain and writes interleaved 16-bit stereo to `out`. `mixTime` is when this buffer is made.
+    // gain, limits the peaks and writes interleaved 16-bit stereo to `out`, `delayFrames()` after
+    // it came in. `mixTime` is when this buffer is made.
     void mix(float* left, float* right, int frames, int16_t* out, Clock::time_point mixTime);
 
     int playingCount() const;
+    // The limiter's look-ahead: the output runs this many frames behind the music and sounds.
+    int delayFrames() const { return limiter_.delayFrames(); }
+    // The limiter's gain on the last frame out: 1 when nothing is limited.
+    float limiterGain() const { return limiter_.gain(); }
     float currentGain() const { return gain_; }
     // From play() to the mixing of the sound's first sample, for the last sound started; negative
     // before any.
@@ -44,6 +57,8 @@ class AudioMixer {
         double position = 0;  // in the sound's own frames
         double step = 1;      // its rate over the output rate
         bool started = false;
+        int fadeOutLeft = 0;  // frames of the fade-out still to play; 0 when not fading out
+        int fadeInLeft = 0;   // frames of the fade-in still to play
         uint64_t order = 0;
         Clock::time_point requested;
     };
@@ -52,6 +67,9 @@ class AudioMixer {
 
     int sampleRate_;
     int rampFrames_;
+    int repeatFrames_;
+    int repeatFadeFrames_;
+    PeakLimiter limiter_;
     std::array<Voice, VoiceCount> voices_;
     uint64_t nextOrder_ = 1;
     float gain_ = 1.0f;

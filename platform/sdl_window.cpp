@@ -398,6 +398,12 @@ bool SdlWindow::translate(const SDL_Event& raw, WindowEvent& event) {
                     closeSent_ = true;
                     event = WindowEvent{EventType::Close, 0, 0};
                     return true;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    event = WindowEvent{EventType::FocusLost, 0, 0};
+                    return true;
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    event = WindowEvent{EventType::FocusGained, 0, 0};
+                    return true;
                 default:
                     return false;
             }

@@ -69,6 +69,22 @@ TEST(CommandLineTest, UnknownOptionsAreRefusedByName) {
     EXPECT_EQ(parse({"--one", "--two"}).error, "unknown option '--one'");
 }
 
+TEST(CommandLineTest, NoFocusPauseIsASwitchBesideARecordingAndNotAnAction) {
+    EXPECT_FALSE(parse({}).options.noFocusPause);
+    Parsed p = parse({"--no-focus-pause", "flight.dvk"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.options.noFocusPause);
+    EXPECT_EQ(p.options.action, CommandLine::Action::Play);
+    EXPECT_EQ(p.options.recording, "flight.dvk");
+    // It does not hide --help, and after -- it is a file name.
+    EXPECT_EQ(parse({"--help", "--no-focus-pause"}).options.action, CommandLine::Action::Help);
+    Parsed named = parse({"--", "--no-focus-pause"});
+    ASSERT_TRUE(named.ok);
+    EXPECT_FALSE(named.options.noFocusPause);
+    EXPECT_EQ(named.options.recording, "--no-focus-pause");
+    EXPECT_NE(usageText("dravik").find("--no-focus-pause"), std::string::npos);
+}
+
 TEST(CommandLineTest, OneRecordingAtMostAnyNameAfterDoubleDash) {
     Parsed p = parse({"/home/pilot/best flight.dvk"});
     ASSERT_TRUE(p.ok);

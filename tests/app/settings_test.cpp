@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/shell_settings.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -131,6 +133,47 @@ TEST_F(SettingsTest, ASaveThatCannotWriteSaysWhy) {
     std::string error;
     EXPECT_FALSE(s.save(error));
     EXPECT_NE(error.find("afile"), std::string::npos) << error;
+}
+
+// The shell's two settings: defaults, the file's values, a bad value said once, the command line
+// over the file.
+TEST_F(SettingsTest, FocusPauseAndOverlaysComeFromTheFileAndTheCommandLineWins) {
+    std::vector<std::string> warnings;
+    ShellOptions options;
+    SettingsFile none;
+    none.load(write("missing-dir-free.ini", ""), warnings);
+    applyShellSettings(none, CommandLine{}, options, warnings);
+    EXPECT_TRUE(options.pauseOnFocusLoss);
+    EXPECT_TRUE(options.overlays);
+    EXPECT_TRUE(warnings.empty());
+
+    SettingsFile off;
+    off.load(write("off.ini", "pause_on_focus_loss = off\noverlays = no\n"), warnings);
+    options = ShellOptions{};
+    applyShellSettings(off, CommandLine{}, options, warnings);
+    EXPECT_FALSE(options.pauseOnFocusLoss);
+    EXPECT_FALSE(options.overlays);
+    EXPECT_TRUE(warnings.empty());
+
+    SettingsFile bad;
+    bad.load(write("bad.ini", "pause_on_focus_loss = sometimes\noverlays = 1\n"), warnings);
+    options = ShellOptions{};
+    applyShellSettings(bad, CommandLine{}, options, warnings);
+    EXPECT_TRUE(options.pauseOnFocusLoss) << "a bad value keeps the default";
+    EXPECT_TRUE(options.overlays);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("pause_on_focus_loss = sometimes"), std::string::npos);
+
+    // The file says on, the command line says no for this run.
+    SettingsFile on;
+    warnings.clear();
+    on.load(write("on.ini", "pause_on_focus_loss = on\n"), warnings);
+    CommandLine commandLine;
+    commandLine.noFocusPause = true;
+    options = ShellOptions{};
+    applyShellSettings(on, commandLine, options, warnings);
+    EXPECT_FALSE(options.pauseOnFocusLoss);
+    EXPECT_TRUE(warnings.empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "controls/flight_recorder.h"
 #include "fakes/game_harness.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
 
 namespace {
 
@@ -86,6 +87,83 @@ TEST_F(WindowProcedureTest, PauseAndResumeCountPausedTime) {
     key(kVkF1);
     EXPECT_EQ(game.halted, 0);
     EXPECT_EQ(game.pausedMs, 3000u);
+}
+
+// The window losing focus in live flight pauses it as F1 does; nothing else does.
+class FocusPauseTest : public WindowProcedureTest {
+  protected:
+    void SetUp() override {
+        WindowProcedureTest::SetUp();
+        saved = shellOptions;
+        shellOptions = ShellOptions{};
+    }
+    void TearDown() override {
+        shellOptions = saved;
+        WindowProcedureTest::TearDown();
+    }
+    void focus(bool gained) {
+        windowProcedure({gained ? EventType::FocusGained : EventType::FocusLost, 0, 0});
+    }
+    ShellOptions saved;
+};
+
+TEST_F(FocusPauseTest, LiveFlightPausesStaysPausedWhenFocusReturnsAndRecordsNothing) {
+    harness.startPlaying();
+    harness.finishIntro();
+    for (int i = 0; i < 10; ++i) harness.step();
+    uint32_t recorded = game.flightRecorder->recordedLength;
+    ASSERT_GT(recorded, 0u);
+    harness.clock.now = 60000;
+    focus(false);
+    EXPECT_EQ(game.halted, 1);
+    EXPECT_EQ(game.pauseStartTick, 60000u);
+    focus(true);
+    focus(false);  // a second loss while paused does not resume
+    EXPECT_EQ(game.halted, 1);
+    for (int i = 0; i < 20; ++i) harness.step();
+    EXPECT_EQ(game.flightRecorder->recordedLength, recorded) << "a paused game records nothing";
+    // F2, F3, F5 and F6 act as in any pause; F1 resumes with the pause counted.
+    harness.clock.now = 62000;
+    key(kVkF1);
+    EXPECT_EQ(game.halted, 0);
+    EXPECT_EQ(game.pausedMs, 2000u);
+    harness.step();
+    EXPECT_EQ(game.flightRecorder->recordedLength, recorded + 1);
+}
+
+TEST_F(FocusPauseTest, TheIntroAReplayTheFinishAndTheSettingOffPlayOn) {
+    harness.startPlaying();
+    focus(false);  // the first intro runs halted anyway, and F1 is ignored in it
+    EXPECT_EQ(game.halted, 1);
+    EXPECT_EQ(game.introActive, 1);
+    harness.finishIntro();
+    EXPECT_EQ(game.introActive, 0) << "the intro ran on";
+
+    key(kVkF1);
+    key(kVkF2);  // a replay
+    ASSERT_EQ(game.replaying, 1);
+    focus(false);
+    EXPECT_EQ(game.halted, 0) << "the intro of a replay";
+    harness.finishIntro();
+    focus(false);
+    EXPECT_EQ(game.halted, 0) << "a replay";
+    EXPECT_EQ(game.replaying, 1);
+
+    key(kVkF1);
+    key(kVkF3);  // live again
+    harness.finishIntro();
+    ASSERT_EQ(game.replaying, 0);
+    game.allTargetsPassed = 1;
+    focus(false);
+    EXPECT_EQ(game.halted, 0) << "the finish, where F1 does nothing either";
+    game.allTargetsPassed = 0;
+
+    shellOptions.pauseOnFocusLoss = false;
+    focus(false);
+    EXPECT_EQ(game.halted, 0) << "the setting off flies on, as the original did";
+    shellOptions.pauseOnFocusLoss = true;
+    focus(false);
+    EXPECT_EQ(game.halted, 1);
 }
 
 TEST_F(WindowProcedureTest, F1IgnoredDuringFinishAndGameOver) {

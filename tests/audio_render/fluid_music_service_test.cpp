@@ -17,6 +17,7 @@
 #include "audio/midi_file.h"
 #include "audio/sound_system.h"
 #include "game/game_state.h"
+#include "platform/peak_limiter.h"
 
 namespace {
 
@@ -288,43 +289,141 @@ TEST_F(FluidMusicServiceTest, SoundsStartAtOnceOverlapAndEnd) {
     FluidMusicService service;
     ASSERT_TRUE(service.startOffline(kRate));
     auto quarter = ready(service, constantSound("quarter.wav", 0.25f, 0.1));
+    auto otherQuarter = ready(service, constantSound("quarter2.wav", 0.25f, 0.1));
     auto slowRate = ready(service, constantSound("slow.wav", 0.125f, 0.1, 22050));
     auto stereo = ready(
         service, write("stereo.wav", media::waveFile(kRate, 2, 16, {0.5f, -0.25f, 0.5f, -0.25f})));
-    ASSERT_TRUE(quarter && slowRate && stereo);
+    ASSERT_TRUE(quarter && otherQuarter && slowRate && stereo);
+    // Everything comes out after the limiter's look-ahead, the same for music and sounds.
+    const int d = PeakLimiter::delayFramesFor(kRate);
+    ASSERT_GT(d, 0);
+    ASSERT_LT(d, kRate * 5 / 1000) << "a few milliseconds at most";
 
     // The first sample of the next buffer already carries the sound.
     ASSERT_TRUE(service.playSecondary(*quarter));
     Samples a = renderFrames(service, 1000);
-    EXPECT_EQ(a[0], 8192);
-    EXPECT_EQ(a[1], 8192);
-    // A second one in quick succession mixes over the first instead of replacing it.
-    ASSERT_TRUE(service.playSecondary(*quarter));
+    EXPECT_EQ(peak(Samples(a.begin(), a.begin() + 2 * d)), 0);
+    EXPECT_EQ(a[2 * d], 8192);
+    EXPECT_EQ(a[2 * d + 1], 8192);
+    // Another sound in quick succession mixes over the first instead of replacing it.
+    ASSERT_TRUE(service.playSecondary(*otherQuarter));
     Samples b = renderFrames(service, 5000);
-    EXPECT_EQ(b[0], 16384);
-    EXPECT_EQ(b[2 * 3409], 16384) << "both until the first ends after 4410 frames";
-    EXPECT_EQ(b[2 * 3410], 8192);
-    EXPECT_EQ(b[2 * 4409], 8192);
-    EXPECT_EQ(b[2 * 4410], 0) << "and the second 1000 frames later";
+    EXPECT_EQ(b[2 * d], 16384);
+    EXPECT_EQ(b[2 * (3409 + d)], 16384) << "both until the first ends after 4410 frames";
+    EXPECT_EQ(b[2 * (3410 + d)], 8192);
+    EXPECT_EQ(b[2 * (4409 + d)], 8192);
+    EXPECT_EQ(b[2 * (4410 + d)], 0) << "and the second 1000 frames later";
 
     // Another sample rate lasts as long; stereo keeps its sides.
     ASSERT_TRUE(service.playSecondary(*slowRate));
     ASSERT_TRUE(service.playSecondary(*stereo));
     Samples c = renderFrames(service, 5000);
-    EXPECT_EQ(c[0], 4096 + 16384);
-    EXPECT_EQ(c[1], 4096 - 8192);
-    EXPECT_EQ(c[2 * 2], 4096);
-    EXPECT_EQ(c[2 * 4408], 4096);
-    EXPECT_EQ(peak(c, 4410), 0);
+    EXPECT_EQ(c[2 * d], 4096 + 16384);
+    EXPECT_EQ(c[2 * d + 1], 4096 - 8192);
+    EXPECT_EQ(c[2 * (2 + d)], 4096);
+    EXPECT_EQ(c[2 * (4408 + d)], 4096);
+    EXPECT_EQ(peak(c, 4410 + size_t(d)), 0);
 
     // Sixteen overlap; a seventeenth takes the place of the oldest.
-    auto small = ready(service, constantSound("small.wav", 1.0f / 64, 0.05));
-    ASSERT_TRUE(small);
-    for (int i = 0; i < 17; ++i) ASSERT_TRUE(service.playSecondary(*small));
-    Samples d = renderFrames(service, 10);
-    EXPECT_EQ(d[0], 16 * 512);
+    std::vector<std::unique_ptr<Segment>> small;
+    for (int i = 0; i < 17; ++i) {
+        small.push_back(ready(service, constantSound(("small" + std::to_string(i) + ".wav").c_str(),
+                                                     1.0f / 64, 0.05)));
+        ASSERT_TRUE(small.back());
+    }
+    for (auto& sound : small) ASSERT_TRUE(service.playSecondary(*sound));
+    Samples e = renderFrames(service, 10 + d);
+    EXPECT_EQ(e[2 * d], 16 * 512);
 }
 
+// A cone touched frame after frame asks for the crash every 31 ms, and many cones touched in one
+// frame ask for it many times at once: heard as one crash at a time, never a pile.
+TEST_F(FluidMusicServiceTest, TheSameSoundAskedForAgainSoonIsHeardOnceAtATime) {
+    FluidMusicService service;
+    ASSERT_TRUE(service.startOffline(kRate));
+    auto level = ready(service, constantSound("level.wav", 0.25f, 0.5));
+    ASSERT_TRUE(level);
+    const int d = PeakLimiter::delayFramesFor(kRate);
+
+    // Ten times in one frame: one sound.
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(service.playSecondary(*level));
+    Samples once = renderFrames(service, 1000);
+    EXPECT_EQ(once[2 * (999)], 8192);
+
+    // Again every 31 ms for a second, as a long contact does: never above one sound's level, and
+    // it keeps sounding (each restart comes in as the earlier one goes).
+    service.stop();
+    int loudest = 0, quietest = 32767;
+    const int stepFrames = kRate * 31 / 1000;
+    for (int step = 0; step < 32; ++step) {
+        ASSERT_TRUE(service.playSecondary(*level));
+        Samples s = renderFrames(service, stepFrames);
+        for (size_t i = (step == 0 ? 2 * size_t(d) : 0); i < s.size(); ++i) {
+            loudest = std::max(loudest, int(s[i]));
+            quietest = std::min(quietest, int(s[i]));
+        }
+    }
+    EXPECT_LE(loudest, 8192 + 1) << "no louder than one";
+    EXPECT_GE(quietest, 8192 - 1) << "no gap at a restart";
+
+    // A different sound still mixes over it.
+    auto other = ready(service, constantSound("other.wav", 0.125f, 0.5));
+    ASSERT_TRUE(other && service.playSecondary(*other));
+    Samples both = renderFrames(service, 2 * d + 10);
+    EXPECT_EQ(both[2 * (2 * d)], 8192 + 4096);
+}
+
+// The mix never reaches full scale, however many loud sounds pile up over the music, and a sound
+// that fits is not touched: the music and one sound come out as they went in.
+TEST_F(FluidMusicServiceTest, LoudSoundsOverTheMusicNeverClipAndOneSoundKeepsItsLevel) {
+    std::string tunePath = flightTune();
+    std::vector<std::string> loud;
+    for (int i = 0; i < 4; ++i) {
+        loud.push_back(write(
+            "loud" + std::to_string(i) + ".wav",
+            media::waveFile(kRate, 1, 16, media::sineTone(220.0 * (i + 1), 0.4, kRate, 0.9f))));
+    }
+    std::string single =
+        write("single.wav", media::waveFile(kRate, 1, 16, media::sineTone(660, 0.4, kRate, 0.4f)));
+    auto play = [&](const std::vector<std::string>& sounds) {
+        FluidMusicService service;
+        EXPECT_TRUE(service.startOffline(kRate));
+        auto tune = ready(service, tunePath);
+        EXPECT_TRUE(tune && service.playPrimary(*tune));
+        std::vector<std::unique_ptr<Segment>> segments;
+        for (const std::string& path : sounds) segments.push_back(ready(service, path));
+        Samples out = render(service, 0.5);
+        for (auto& segment : segments) EXPECT_TRUE(segment && service.playSecondary(*segment));
+        Samples rest = render(service, 1.5);
+        out.insert(out.end(), rest.begin(), rest.end());
+        return out;
+    };
+    Samples music = play({}), pile = play(loud), one = play({single});
+
+    int fullScale = 0;
+    for (int16_t s : pile) fullScale += (s >= 32767 || s <= -32768);
+    EXPECT_EQ(fullScale, 0);
+    EXPECT_LE(peak(pile), int(32768 * PeakLimiter::Ceiling) + 1) << "held at the ceiling";
+    EXPECT_GT(peak(pile), int(32768 * PeakLimiter::Ceiling) - 400) << "and limited, not lowered";
+    EXPECT_GT(decibels(rms(pile, 0.55, 0.85) / rms(music, 0.55, 0.85)), 10) << "loud it is";
+    // After the pile, the limiter lets go and the music comes back at its level.
+    EXPECT_NEAR(decibels(rms(pile, 1.5, 2.0) / rms(music, 1.5, 2.0)), 0, 0.5);
+    EXPECT_EQ(peak(Samples(pile.begin(), pile.begin() + kRate)),
+              peak(Samples(music.begin(), music.begin() + kRate)))
+        << "the same music until the sounds";
+
+    // One sound that fits under the ceiling: the mix is music plus sound, sample for sample.
+    std::vector<float> tone = media::sineTone(660, 0.4, kRate, 0.4f);
+    const size_t d = size_t(PeakLimiter::delayFramesFor(kRate));
+    const size_t start = size_t(kRate / 2);  // the sound's first frame, before the look-ahead
+    int worst = 0;
+    for (size_t i = 0; i + 1 < tone.size(); ++i) {
+        size_t frame = start + d + i;
+        int expected = int(std::lrint(tone[i] * 32768.0f));
+        worst = std::max(worst, std::abs(one[2 * frame] - music[2 * frame] - expected));
+    }
+    EXPECT_LE(worst, 2);
+}
 TEST_F(FluidMusicServiceTest, SoundOverMusicRaisesTheLevelEndsAndLeavesTheMusicPlaying) {
     std::string tunePath = chordTune();
     std::string soundPath = std::string(DRAVIK_MEDIA_DIR) + "/crush.wav";

@@ -160,11 +160,21 @@ TEST_F(SdlWindowTest, ExposeAndSizeChangesComeOutAsPaintForThisWindowOnly) {
     pushWindowEvent(SDL_WINDOWEVENT_MOVED);
     pushWindowEvent(SDL_WINDOWEVENT_EXPOSED, SDL_GetWindowID(window.handle()) + 100);
     pushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED);
-    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    pushWindowEvent(SDL_WINDOWEVENT_ENTER);
     const std::vector<WindowEvent> events = takeAll();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].type, EventType::Paint);
     EXPECT_EQ(events[1].type, EventType::Paint);
+}
+
+TEST_F(SdlWindowTest, FocusChangesComeOutForThisWindowOnlyInOrder) {
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST, SDL_GetWindowID(window.handle()) + 100);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    const std::vector<WindowEvent> events = takeAll();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].type, EventType::FocusLost);
+    EXPECT_EQ(events[1].type, EventType::FocusGained);
 }
 
 TEST_F(SdlWindowTest, InvalidateQueuesOnePaintAfterTheEventsBeforeIt) {

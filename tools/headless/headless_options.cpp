@@ -32,6 +32,9 @@ const char* const kHeadlessUsage =
     "  --verify FILE        replay FILE without drawing and print one JSON object: finished,\n"
     "                       steps, count, finalTenths, passTimes, passSteps, bumps, bumpSteps;\n"
     "                       exit 0 when it flies the course, 1 when not, 2 when unreadable\n"
+    "  --no-focus-pause     fly on when the window loses focus, as the game's option does\n"
+    "  --overlays           leave classic mode so the words on screen are drawn (pause panel,\n"
+    "                       replay mark, hints, notes)\n"
     "  --help               show this text\n"
     "\n"
     "Without --steps a run ends when a replay has stopped, when the script closes the window,\n"
@@ -160,6 +163,10 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
         } else if (a == "--verify") {
             if (!value(o.verifyFile))
                 return false;
+        } else if (a == "--no-focus-pause") {
+            o.noFocusPause = true;
+        } else if (a == "--overlays") {
+            o.overlays = true;
         } else {
             error = "unknown option '" + a + "' (see --help)";
             return false;

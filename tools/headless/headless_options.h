@@ -32,6 +32,9 @@ struct HeadlessOptions {
     bool noGl = false;
     // Replay this file without drawing and print its verdict as JSON.
     std::string verifyFile;
+    // The game's options: fly on when the focus goes; the words on screen (out of classic mode).
+    bool noFocusPause = false;
+    bool overlays = false;
     bool help = false;
 };
 

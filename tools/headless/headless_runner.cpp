@@ -17,6 +17,7 @@
 #include "headless_audio.h"
 #include "platform/gl_device.h"
 #include "platform/sdl_window.h"
+#include "platform/ttf_text_renderer.h"
 #include "screenshot.h"
 #include "state_log.h"
 
@@ -72,6 +73,12 @@ void HeadlessRunner::deliver(const ScriptEvent& e) {
             break;
         case ScriptAction::Close:
             close();
+            break;
+        case ScriptAction::FocusLost:
+            window_->push({EventType::FocusLost, 0, 0});
+            break;
+        case ScriptAction::FocusGained:
+            window_->push({EventType::FocusGained, 0, 0});
             break;
         case ScriptAction::Answer:
             window_->pushAnswer(e.path);
@@ -139,8 +146,10 @@ void HeadlessRunner::choosePacing() {
     std::string renderer;
     if (auto* device = dynamic_cast<GlDevice*>(game.device.get()))
         renderer = device->rendererName();
-    // Frames between steps are what --fps and a STEP.FRACTION shot ask for.
-    bool wantsFrames = options_.fps.has_value() || !options_.betweenShots.empty();
+    // Frames between steps are what --fps and a STEP.FRACTION shot ask for; the words on screen
+    // are never drawn in classic mode, so --overlays leaves it too.
+    bool wantsFrames =
+        options_.fps.has_value() || !options_.betweenShots.empty() || options_.overlays;
     bool classic = options_.classic.value_or(
         wantsFrames ? false : options_.noGl || isSoftwareRenderer(renderer));
     smooth = !classic;
@@ -189,6 +198,10 @@ int HeadlessRunner::run() {
     if (!driver || !*driver)
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
 
+    shellOptions.pauseOnFocusLoss = !options_.noFocusPause;
+    // The words on screen only when asked, so that pictures of either pace stay the game's own.
+    shellOptions.overlays = options_.overlays;
+
     ticks_.value = options_.startTick;
     window_ = std::make_unique<HeadlessWindow>(ticks_, options_.stepMs);
 
@@ -217,6 +230,8 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = graphics.get();
     game.inputPlatform = &input;
     game.musicPlatform = audio.service();
+    TtfTextRenderer text;
+    game.textPlatform = &text;
     createProgramObjects();
     setFramePacing(FramePacing{});
     setStartedHook([this] { choosePacing(); });
@@ -253,5 +268,6 @@ int HeadlessRunner::run() {
     setFrameHook(nullptr);
     std::fprintf(stderr, "dravik-headless: %llu steps, %llu frames\n",
                  static_cast<unsigned long long>(steps), static_cast<unsigned long long>(frames));
+    game.textPlatform = nullptr;
     return code;
 }

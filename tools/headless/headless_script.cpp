@@ -136,12 +136,15 @@ bool parseScript(const std::string& text, std::vector<ScriptEvent>& events, std:
                 return fail("wheel takes one whole number");
             e.action = ScriptAction::Wheel;
             e.dx = static_cast<int>(d);
-        } else if (a == "expose" || a == "close" || a == "cancel") {
+        } else if (a == "expose" || a == "close" || a == "cancel" || a == "focus-lost" ||
+                   a == "focus-gained") {
             if (!need(0))
                 return fail(a + " takes no arguments");
-            e.action = a == "expose"  ? ScriptAction::Expose
-                       : a == "close" ? ScriptAction::Close
-                                      : ScriptAction::Cancel;
+            e.action = a == "expose"       ? ScriptAction::Expose
+                       : a == "close"      ? ScriptAction::Close
+                       : a == "focus-lost" ? ScriptAction::FocusLost
+                       : a == "cancel"     ? ScriptAction::Cancel
+                                           : ScriptAction::FocusGained;
         } else if (a == "answer") {
             if (w.size() < 3)
                 return fail("answer takes a path");

@@ -16,7 +16,9 @@ enum class ScriptAction {
     Expose,
     Close,
     Answer,
-    Cancel
+    Cancel,
+    FocusLost,
+    FocusGained
 };
 
 struct ScriptEvent {
