@@ -2,12 +2,16 @@
 // the steps where classic pacing puts them, and no frames while paused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/main_loop.h"
 #include "app/window_services.h"
+#include "fakes/fake_text_renderer.h"
 #include "fakes/game_harness.h"
 #include "game/game_state.h"
+#include "game/shell_options.h"
+#include "hud/overlays.h"
 
 namespace {
 
@@ -102,6 +106,40 @@ TEST_F(SmoothPacingTest, IdleWhilePausedTheLoopWaitsForAnEventInsteadOfEachStep)
         EXPECT_TRUE(stepped);
         EXPECT_GE(eventWaitMs(), 0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Idle while paused, the pause's panel is still drawn and shown before the loop waits: the step
+// that finds the pause draws it, in either pacing.
+TEST_F(SmoothPacingTest, IdleWhilePausedThePanelIsShownBeforeTheLoopWaits) {
+    ShellOptions saved = shellOptions;
+    shellOptions.classic = false;
+    shellOptions.overlays = true;
+    FakeTextRenderer text;
+    game.textPlatform = &text;
+    for (bool smooth : {false, true}) {
+        SCOPED_TRACE(smooth ? "smooth" : "classic");
+        releaseOverlays();
+        createOverlays();
+        text.asked.clear();
+        setFramePacing(FramePacing{smooth, 60, true});
+        runFor(200);
+        harness.window.pushNow({EventType::KeyDown, kVkF1, 0});
+        harness.device().reset();
+        int code = 0;
+        for (int pass = 0; pass < 20 && eventWaitMs() >= 0; ++pass) ASSERT_TRUE(runPass(code));
+        ASSERT_EQ(eventWaitMs(), -1);
+        EXPECT_GE(harness.device().count("Present"), 1u);
+        EXPECT_NE(std::find(text.asked.begin(), text.asked.end(), "PAUSED"), text.asked.end());
+        harness.window.pushNow({EventType::KeyDown, kVkF1, 0});
+        runFor(100);
+    }
+    releaseOverlays();
+    game.textPlatform = nullptr;
+    shellOptions = saved;
 }
 
 }  // namespace
