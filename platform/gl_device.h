@@ -95,6 +95,11 @@ class GlDevice : public GraphicsDevice {
     void setNativeResolution(bool on) { native_ = on; }
     // The size the back buffer takes in native resolution for a drawable of this size.
     std::array<int, 2> nativeSize(int drawableWidth, int drawableHeight) const;
+    // Multisampling: the back buffer keeps `samples` samples a pixel (0 or 1: one), resolved
+    // when it is shown or read. Returns the samples now used: at most what GL offers, 0 when it
+    // offers none or the buffer cannot be made with them.
+    int setMultisampling(int samples);
+    int multisampling() const { return samples_; }
 
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }
@@ -176,6 +181,14 @@ class GlDevice : public GraphicsDevice {
     std::shared_ptr<GlDeviceLink> link_;
     std::unique_ptr<GlPrograms> programs_;
     unsigned framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+    // With multisampling: the single-sampled picture the back buffer resolves into.
+    unsigned resolveFramebuffer_ = 0, resolveBuffer_ = 0;
+    int samples_ = 0;
+    // Deletes the back buffer's GL objects.
+    void deleteBackBuffer();
+    // The framebuffer holding the picture as drawn so far, one sample a pixel (resolved first
+    // when multisampled), bound for reading.
+    unsigned bindPictureForReading();
     unsigned streamArray_ = 0, spriteArray_ = 0, spriteBuffer_ = 0;
     unsigned nearestWrap_ = 0, linearClamp_ = 0;
     bool glReady_ = false;  // the context offers GL 3.3: GL objects may be made and deleted

@@ -3,6 +3,7 @@
 // the live flight at every step, with and without GL.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "gfx/texture_file.h"
 
 namespace fs = std::filesystem;
 
@@ -189,4 +192,45 @@ TEST(FramesBetweenSteps, AStepsFrameIsTheClassicOneAndAHalfStepFrameIsNeitherNei
     EXPECT_EQ(run("--shot .5:x.png"), 2);
     EXPECT_EQ(run("--fps -1"), 2);
     for (const std::string& f : {classic, step300, step301, half}) fs::remove(f);
+}
+
+namespace {
+
+Image decoded(const std::string& path) {
+    std::string data = bytes(path);
+    Image image;
+    std::string error;
+    EXPECT_TRUE(
+        decodeImage(reinterpret_cast<const uint8_t*>(data.data()), data.size(), image, error))
+        << path << ": " << error;
+    return image;
+}
+
+}  // namespace
+
+// Multisampling smooths the edges of the smooth picture and nothing else; the classic picture
+// never takes it.
+TEST(FramesBetweenSteps, MultisamplingChangesOnlyEdgesAndNeverTheClassicPicture) {
+    std::string flight = kData + "keyboard_flight.dvk";
+    std::string plain = scratch("ms0.png"), smoothed = scratch("ms4.png"),
+                classic = scratch("mc0.png"), classicAsked = scratch("mc4.png");
+    const std::string common = "--replay " + flight + " --steps 302 ";
+    ASSERT_EQ(run("--fps 60 " + common + "--shot 300.5:" + plain), 0);
+    ASSERT_EQ(run("--fps 60 --msaa 4 " + common + "--shot 300.5:" + smoothed), 0);
+    Image a = decoded(plain), b = decoded(smoothed);
+    ASSERT_EQ(a.width, 640u);
+    ASSERT_EQ(b.width, a.width);
+    ASSERT_EQ(b.data.size(), a.data.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < a.data.size(); i += 4)
+        differing += !std::equal(a.data.begin() + i, a.data.begin() + i + 4, b.data.begin() + i);
+    size_t pixels = a.data.size() / 4;
+    EXPECT_GT(differing, pixels / 200) << "no edge was smoothed";
+    EXPECT_LT(differing, pixels / 8) << "more than the edges changed";
+
+    ASSERT_EQ(run("--classic " + common + "--shot 300:" + classic), 0);
+    ASSERT_EQ(run("--classic --msaa 4 " + common + "--shot 300:" + classicAsked), 0);
+    EXPECT_EQ(bytes(classicAsked), bytes(classic));
+    EXPECT_EQ(run("--msaa 17"), 2);
+    for (const std::string& f : {plain, smoothed, classic, classicAsked}) fs::remove(f);
 }

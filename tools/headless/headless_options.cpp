@@ -24,6 +24,7 @@ const char* const kHeadlessUsage =
     "  --fps N              smooth pacing: N frames a second between the steps (0: 60)\n"
     "  --size WxH           draw as a window of that size would (smooth: at that\n"
     "                       resolution, 4:3; classic: 640x480 scaled)\n"
+    "  --msaa N             smooth: N samples a pixel (0: one)\n"
     "  --classic, --smooth  one frame a step (the default on a software GL renderer), or\n"
     "                       frames between the steps\n"
     "  --save FILE          at the end, save the recording through F6 (F1 first if needed)\n"
@@ -138,6 +139,14 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
                 return false;
             }
             o.fps = static_cast<int>(n);
+        } else if (a == "--msaa") {
+            if (!value(v))
+                return false;
+            if (!parseNumber(v, 16, n)) {
+                error = "--msaa takes samples a pixel from 0 to 16, not '" + v + "'";
+                return false;
+            }
+            o.msaa = static_cast<int>(n);
         } else if (a == "--size") {
             if (!value(v))
                 return false;

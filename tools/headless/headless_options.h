@@ -27,6 +27,7 @@ struct HeadlessOptions {
     std::optional<bool> classic;    // --classic / --smooth; unset: by the GL renderer
     int width = 640, height = 480;  // --size WxH: the window's size
     std::optional<int> fps;         // --fps N: frames between steps, N a second (0: 60)
+    int msaa = 0;                   // --msaa N: samples a pixel in smooth pacing
     std::string saveFile;
     std::string audioOut;
     bool noGl = false;

@@ -158,6 +158,9 @@ void HeadlessRunner::choosePacing() {
         // As the game places its picture in a window.
         device->setLetterbox(smooth);
         device->setNativeResolution(smooth);
+        if (smooth && options_.msaa > 1 && device->setMultisampling(options_.msaa) < options_.msaa)
+            std::fprintf(stderr, "dravik-headless: %d samples a pixel asked, %d drawn\n",
+                         options_.msaa, device->multisampling());
     }
     window_->framesBetweenSteps = smooth;
     FramePacing pacing;
