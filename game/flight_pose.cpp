@@ -83,3 +83,34 @@ FlightPose blendPoses(const FlightPose& from, const FlightPose& to, float fracti
     }
     return pose;
 }
+
+void resultPoseOf(const GameState& state, const ResultScreen& screen, ResultPose& out) {
+    out.screen = screen;
+    if (const SparkleEffect* sparkles = state.sparkleEffect) {
+        for (int i = 0; i < SparkleCount; ++i) {
+            out.sparkleX[i] = sparkles->positionX[i];
+            out.sparkleY[i] = sparkles->positionY[i];
+            out.sparkleZ[i] = sparkles->positionZ[i];
+            out.sparkleAge[i] = sparkles->age[i];
+        }
+    }
+}
+
+void blendResultPoses(const ResultPose& from, const ResultPose& to, float fraction,
+                      ResultPose& out) {
+    float t = fraction < 0.0f ? 0.0f : fraction > 1.0f ? 1.0f : fraction;
+    out.screen = to.screen;
+    out.screen.resultYaw = mix(from.screen.resultYaw, to.screen.resultYaw, t);
+    out.screen.resultPitch = mix(from.screen.resultPitch, to.screen.resultPitch, t);
+    out.screen.shownScale = mix(from.screen.shownScale, to.screen.shownScale, t);
+    out.screen.shownRoll = mix(from.screen.shownRoll, to.screen.shownRoll, t);
+    int count = to.screen.shownSparkles < SparkleCount ? to.screen.shownSparkles : SparkleCount;
+    for (int i = 0; i < count; ++i) {
+        bool snaps = i >= from.screen.shownSparkles || to.sparkleAge[i] <= from.sparkleAge[i];
+        float s = snaps ? 1.0f : t;
+        out.sparkleX[i] = mix(from.sparkleX[i], to.sparkleX[i], s);
+        out.sparkleY[i] = mix(from.sparkleY[i], to.sparkleY[i], s);
+        out.sparkleZ[i] = mix(from.sparkleZ[i], to.sparkleZ[i], s);
+        out.sparkleAge[i] = to.sparkleAge[i];
+    }
+}

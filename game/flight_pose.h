@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "aircraft/result_screen.h"
 #include "game/game_state.h"
 #include "hud/spark_effect.h"
+#include "hud/sparkle_effect.h"
 
 struct FlightPose {
     int32_t cockpitView = 0;
@@ -28,3 +30,18 @@ FlightPose poseOf(const GameState& state);
 // a view switch; a cone that wrapped to the far side of the field snaps on its own; the tumble
 // takes the short way round its wrap at 360 degrees.
 FlightPose blendPoses(const FlightPose& from, const FlightPose& to, float fraction);
+
+// What the result screen shows: the plane's turn, size and roll, the sky, and the sparkles.
+struct ResultPose {
+    ResultScreen screen;
+    float sparkleX[SparkleCount] = {}, sparkleY[SparkleCount] = {}, sparkleZ[SparkleCount] = {};
+    uint32_t sparkleAge[SparkleCount] = {};
+};
+
+// The result screen as the state and `screen` stand (the sparkles from the state's effect).
+void resultPoseOf(const GameState& state, const ResultScreen& screen, ResultPose& out);
+// `fraction` of the way from `from` to `to` into `out`: the plane's turn, size and roll and the
+// sparkles blend; the sky and how many sparkles show switch at the step; a sparkle reborn at the
+// fountain's mouth, or shown for the first time, snaps.
+void blendResultPoses(const ResultPose& from, const ResultPose& to, float fraction,
+                      ResultPose& out);

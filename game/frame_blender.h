@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "game/flight_pose.h"
 #include "game/frame_step.h"
@@ -21,6 +22,8 @@ class FrameBlender {
     // pose after it, changing nothing (no present). A fraction of 1 draws the state as it stands.
     // After a step that showed nothing, the last picture shown is drawn as the state stands.
     void draw(float fraction) const;
+    // The result screen `fraction` of the way from the step before the last to the last.
+    void drawBlendedResultScreen(float fraction) const;
     // The pose a frame at `fraction` draws.
     FlightPose poseAt(float fraction) const;
     // The last step's picture.
@@ -28,6 +31,10 @@ class FrameBlender {
 
   private:
     FlightPose before_;
+    // The result screen before the last step, as it stands, and a frame's blend of the two
+    // (made when the result screen first shows).
+    std::unique_ptr<ResultPose[]> resultPoses_;
+    bool resultBlends_ = false;
     StepPicture picture_ = StepPicture::Nothing;
     StepPicture shown_ = StepPicture::Nothing;  // the last picture other than Nothing
     uint32_t lastTick_ = 0;

@@ -3,9 +3,12 @@
 // contact nor changes anything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "aircraft/result_screen.h"
 #include "app/window_procedure.h"
 #include "app/window_services.h"
 #include "controls/flight_recorder.h"
@@ -15,6 +18,7 @@
 #include "game/game_state.h"
 #include "game/random.h"
 #include "hud/spark_effect.h"
+#include "hud/sparkle_effect.h"
 
 namespace {
 
@@ -235,3 +239,70 @@ TEST(FlightPoseBlend, TheTumbleTakesTheShortWayRoundItsWrapAndOnlyWithinABump) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plane's world transform in the result screen's last draw, and the sparkles' vertices.
+struct ResultFrame {
+    Matrix plane;
+    std::vector<PointVertex> sparkles;
+};
+
+ResultFrame drawnResultFrame(GameHarness& harness, const FrameBlender& blender, float fraction) {
+    harness.device().reset();
+    blender.draw(fraction);
+    ResultFrame frame;
+    for (const DeviceCall& c : harness.device().calls)
+        if (c.op == "SetTransform" && c.transform == TransformState::World)
+            frame.plane = c.matrix;  // the plane is drawn last
+    auto* vertices = static_cast<PointVertex*>(game.sparkleEffect->vertexBuffer->lock());
+    frame.sparkles.assign(vertices, vertices + resultScreen.shownSparkles);
+    game.sparkleEffect->vertexBuffer->unlock();
+    return frame;
+}
+
+}  // namespace
+
+// The result screen between two steps: the plane turns and grows halfway, a flying sparkle is
+// halfway, a sparkle reborn at the fountain's mouth snaps, and nothing changes.
+TEST_F(FrameBlendTest, TheResultScreenBlendsThePlaneAndTheSparklesAndChangesNothing) {
+    game.gameOver = 1;
+    game.halted = 1;
+    for (int i = 0; i < 300; ++i) smoothStep();
+    ASSERT_EQ(blender.picture(), StepPicture::ResultScreen);
+    ASSERT_GT(resultScreen.shownSparkles, 100);
+    ResultScreen screenBefore = resultScreen;
+    std::vector<uint32_t> ages(game.sparkleEffect->age,
+                               game.sparkleEffect->age + resultScreen.shownSparkles);
+
+    ResultFrame from = drawnResultFrame(harness, blender, 0.0f);
+    ResultFrame to = drawnResultFrame(harness, blender, 1.0f);
+    ResultFrame half = drawnResultFrame(harness, blender, 0.5f);
+    EXPECT_EQ(std::memcmp(&resultScreen, &screenBefore, sizeof screenBefore), 0);
+
+    float moved = 0;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            float a = from.plane.m[r][c], b = to.plane.m[r][c];
+            moved = std::max(moved, std::fabs(b - a));
+            EXPECT_NEAR(half.plane.m[r][c], (a + b) / 2, 0.02f * std::fabs(b - a) + 1e-5f);
+        }
+    }
+    EXPECT_GT(moved, 1e-3f) << "the plane turns between the steps";
+
+    ASSERT_EQ(half.sparkles.size(), to.sparkles.size());
+    int blended = 0, snapped = 0;
+    for (size_t i = 0; i < half.sparkles.size(); ++i) {
+        const PointVertex &a = from.sparkles[i], &b = to.sparkles[i], &h = half.sparkles[i];
+        if (ages[i] == 0) {  // reborn by the last step
+            EXPECT_EQ(h.y, b.y) << i;
+            ++snapped;
+        } else {
+            EXPECT_NEAR(h.x, (a.x + b.x) / 2, 1e-4f) << i;
+            EXPECT_NEAR(h.y, (a.y + b.y) / 2, 1e-4f) << i;
+            ++blended;
+        }
+    }
+    EXPECT_GT(blended, 100);
+    EXPECT_GT(snapped, 0);
+}
