@@ -572,6 +572,10 @@ bool GlDevice::clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil)
     if ((flags & ~(kClearTarget | kClearZBuffer | kClearStencil)) != 0 || !makeCurrent())
         return false;
     flushDraws();
+    // A frame begins with its clear: drawn at the window's size as it is now (a repaint after a
+    // resize or a switch to full screen, when no present has followed the change yet).
+    if (!inScene_)
+        followDrawable();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     // Clearing ignores the write masks of drawing.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -621,6 +625,21 @@ std::array<int, 2> GlDevice::nativeSize(int drawableWidth, int drawableHeight) c
     return {rect[2], rect[3]};
 }
 
+void GlDevice::followDrawable() {
+    if (!native_)
+        return;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    if (dw <= 0 || dh <= 0)
+        return;
+    auto [nw, nh] = nativeSize(dw, dh);
+    if (nw <= 0 || nh <= 0 || (nw == static_cast<int>(width_) && nh == static_cast<int>(height_)))
+        return;
+    if (windowIsBackBuffer_ && !leaveWindowSurface())
+        return;
+    resizeBackBuffer(static_cast<uint32_t>(nw), static_cast<uint32_t>(nh));
+}
+
 bool GlDevice::resizeBackBuffer(uint32_t width, uint32_t height) {
     if (windowIsBackBuffer_ || width == 0 || height == 0 || width > 16384 || height > 16384)
         return false;
@@ -633,9 +652,15 @@ bool GlDevice::resizeBackBuffer(uint32_t width, uint32_t height) {
         height_ = oldHeight;
         return makeBackBuffer("GlDevice::present");
     }
+    // Black, and a depth and stencil that nothing has been drawn against.
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFF);
     glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    glClearDepth(1.0);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     return true;
 }
 
@@ -687,11 +712,7 @@ bool GlDevice::present() {
     glBufferData(GL_TEXTURE_BUFFER, kInstanceCapacity * kInstanceFloats * sizeof(float), nullptr,
                  GL_STREAM_DRAW);
     instancesUsed_ = 0;
-    if (native_ && dw > 0 && dh > 0) {
-        auto [nw, nh] = nativeSize(dw, dh);
-        if (nw > 0 && nh > 0 && (nw != static_cast<int>(width_) || nh != static_cast<int>(height_)))
-            resizeBackBuffer(static_cast<uint32_t>(nw), static_cast<uint32_t>(nh));
-    }
+    followDrawable();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
     return glGetError() == GL_NO_ERROR;

@@ -201,6 +201,8 @@ class GlDevice : public GraphicsDevice {
     static constexpr float kLayoutWidth = 640, kLayoutHeight = 480;
     // Makes the back buffer anew at this size (native resolution).
     bool resizeBackBuffer(uint32_t width, uint32_t height);
+    // In native resolution, makes the back buffer the size the drawable asks for now.
+    void followDrawable();
     bool windowIsBackBuffer_ = false;
     bool ownBufferRefused_ = false;  // GL could not make the back buffer when it was needed
     bool inScene_ = false;
