@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "aircraft/plane_model.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 #include "gfx/graphics_device.h"
 
@@ -94,15 +95,54 @@ void drawGhostPlane(GraphicsDevice& device, const PlaneModel& model, const Ghost
     device.setRenderState(RenderState::FogEnable, 1);
 }
 
-void drawGhost(const GameState& state) {
+namespace {
+
+float mixed(float a, float b, float t) {
+    return a + (b - a) * t;
+}
+
+GhostPose mixedPose(const GhostPose& a, const GhostPose& b, float t) {
+    GhostPose p = b;
+    p.x = mixed(a.x, b.x, t);
+    p.z = mixed(a.z, b.z, t);
+    p.heading = mixed(a.heading, b.heading, t);
+    p.bank = mixed(a.bank, b.bank, t);
+    p.groundLevel = mixed(a.groundLevel, b.groundLevel, t);
+    // A tumble blends only within one bump: it starts from and falls back to 0.
+    if (a.tumble != 0.0f && b.tumble != 0.0f) {
+        float d = std::fmod(b.tumble - a.tumble, 360.0f);
+        if (d > 180.0f)
+            d -= 360.0f;
+        else if (d < -180.0f)
+            d += 360.0f;
+        p.tumble = a.tumble + d * t;
+    }
+    return p;
+}
+
+}  // namespace
+
+void drawGhost(const GameState& state, const FlightPose& pose) {
     if (!ghost.shown() || !state.device || !state.planeModel)
         return;
-    std::optional<GhostPose> pose = ghostPoseAt(*ghost.path, state);
-    if (!pose)
+    const GhostPath& path = *ghost.path;
+    uint64_t index = ghostStepIndex(state);
+    if (index >= path.poses.size())
         return;
-    GhostPose viewer = viewerPose(state, *ghost.path);
-    if (pose->x == viewer.x && pose->z == viewer.z && pose->heading == viewer.heading &&
-        pose->groundLevel == viewer.groundLevel)
+    GhostPose at = path.poses[index];
+    // The viewer as this frame draws the player: the field's place from the (blended) first
+    // target, the heading, bank, tumble and ground level of the pose.
+    GhostPose viewer;
+    viewer.x = path.origin.x - pose.targetPositions[0].x;
+    viewer.z = path.origin.z - pose.targetPositions[0].z;
+    viewer.heading = pose.heading;
+    viewer.bank = pose.bank;
+    viewer.tumble = pose.bumping ? pose.drawnTumble : 0.0f;
+    viewer.groundLevel = pose.groundLevel;
+    if (pose.fraction < 1.0f && index > 0)
+        at = mixedPose(path.poses[index - 1], at, pose.fraction);
+    if (at.x == viewer.x && at.z == viewer.z && at.heading == viewer.heading &&
+        at.groundLevel == viewer.groundLevel)
         return;
-    drawGhostPlane(*state.device, *state.planeModel, *pose, viewer, state.cockpitView != 0);
+    drawGhostPlane(*state.device, *state.planeModel, at, viewer, pose.cockpitView != 0);
 }

@@ -25,6 +25,8 @@ Matrix ghostWorldMatrix(const GhostPose& ghostPose, const GhostPose& viewer, boo
 void drawGhostPlane(GraphicsDevice& device, const PlaneModel& model, const GhostPose& ghostPose,
                     const GhostPose& viewer, bool cockpitView);
 
+struct FlightPose;
 // The ghost of this run where the flight in `state` is, when it is shown and not exactly where
-// the player's plane is (the intro flies them together).
-void drawGhost(const GameState& state);
+// the player's plane is (the intro flies them together). A frame between two steps (a `pose` with
+// a fraction below 1) draws the ghost and the viewer that far between their last two steps.
+void drawGhost(const GameState& state, const FlightPose& pose);

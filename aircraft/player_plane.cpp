@@ -3,6 +3,7 @@
 #include "aircraft/player_plane.h"
 
 #include "aircraft/plane_model.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 
 namespace {
@@ -22,18 +23,22 @@ void tumblePlayerPlane() {
 }
 
 int drawPlayerPlane(const GameState& state) {
+    return drawPlayerPlane(state, poseOf(state));
+}
+
+int drawPlayerPlane(const GameState& state, const FlightPose& pose) {
     if (!state.device || !state.planeModel)
         return 1;
     GraphicsDevice& device = *state.device;
 
     // Scaled so that the bounding sphere is 5 world units across whatever the file's units.
     float s = 5.0f / state.planeModel->boundingRadius;
-    Matrix world = matrixRotationY(kPi) * matrixRotationZ(2.0f * state.bank * kDegToRad) *
-                   matrixScaling(s, s, s) * matrixRotationY(-(state.bank / 2.0f) * kDegToRad);
+    Matrix world = matrixRotationY(kPi) * matrixRotationZ(2.0f * pose.bank * kDegToRad) *
+                   matrixScaling(s, s, s) * matrixRotationY(-(pose.bank / 2.0f) * kDegToRad);
 
     if (state.bumping) {
         // Drawn with the tumble the step began with; the step turns it on for the next frame.
-        world = world * matrixRotationX(state.drawnTumble * kDegToRad);
+        world = world * matrixRotationX(pose.drawnTumble * kDegToRad);
         device.setRenderState(RenderState::Ambient, kBumpAmbient);
     }
 

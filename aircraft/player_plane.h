@@ -5,4 +5,6 @@ struct GameState;
 
 // One step of the plane's tumble while it bounces off a cone (chase view).
 void tumblePlayerPlane();
+struct FlightPose;
 int drawPlayerPlane(const GameState& state);
+int drawPlayerPlane(const GameState& state, const FlightPose& pose);

@@ -58,6 +58,15 @@ void moveResultScreen() {
 }
 
 int drawResultScreen(const GameState& state, const ResultScreen& screen) {
+    if (!state.sparkleEffect)
+        return drawResultScreen(state, screen, nullptr, nullptr, nullptr);
+    const SparkleEffect& sparkles = *state.sparkleEffect;
+    return drawResultScreen(state, screen, sparkles.positionX, sparkles.positionY,
+                            sparkles.positionZ);
+}
+
+int drawResultScreen(const GameState& state, const ResultScreen& screen, const float* sparkleX,
+                     const float* sparkleY, const float* sparkleZ) {
     if (!state.device)
         return 1;
     GraphicsDevice& device = *state.device;
@@ -65,7 +74,8 @@ int drawResultScreen(const GameState& state, const ResultScreen& screen) {
     device.clear(kClearTarget | kClearZBuffer, screen.shownSky, 1.0f, 0);
     device.beginScene();
     if (screen.shownSparkles > 0 && state.sparkleEffect)
-        state.sparkleEffect->draw(device, 25.0f, -15.0f, 10.0f, 2, screen.shownSparkles);
+        state.sparkleEffect->draw(device, 25.0f, -15.0f, 10.0f, 2, screen.shownSparkles, sparkleX,
+                                  sparkleY, sparkleZ);
     drawResultPlane(state, screen);
     drawHud(state);
     device.endScene();

@@ -30,6 +30,9 @@ void resetResultScreen();
 void moveResultScreen();
 // Clears and draws the result screen as the last step left it (no present).
 int drawResultScreen(const GameState& state, const ResultScreen& screen);
+// The same with the sparkles at the given positions (a frame between two steps).
+int drawResultScreen(const GameState& state, const ResultScreen& screen, const float* sparkleX,
+                     const float* sparkleY, const float* sparkleZ);
 // One step of the plane's turn, tilt, growth and rocking.
 void turnResultPlane();
 int drawResultPlane(const GameState& state, const ResultScreen& screen);

@@ -2,6 +2,7 @@
 // platform, so the entry point can answer --help and --version before any window opens.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,22 @@ struct CommandLine {
     Action action = Action::Play;
     // A recording to load and replay once the game has started (empty: none).
     std::string recording;
+    // The picture's settings for this run; unset: as the settings file says.
+    std::optional<bool> classic;     // --classic / --smooth
+    std::optional<int> fps;          // --fps N: frames a second at most, 0 the display's rate
+    std::optional<bool> vsync;       // --vsync on|off
+    std::optional<bool> fill;        // --fill: the picture fills the window, not kept 4:3
+    std::optional<int> msaa;         // --msaa N: samples a pixel (0 none)
+    std::optional<bool> fullscreen;  // --fullscreen / --window
     // --no-focus-pause: fly on when the window loses focus (this run only).
     bool noFocusPause = false;
     // --ghost FILE or --ghost best: the recording a ghost plane flies (empty: the setting's).
     std::string ghost;
 };
+
+// Ranges of the numbered settings.
+constexpr int kMaxFps = 1000;
+constexpr int kMaxMsaa = 16;
 
 // Parses argv[1..]. On failure returns false with a message for the player in `error`.
 bool parseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);

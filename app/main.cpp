@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/display_settings.h"
 #include "app/ghost_source.h"
 #include "app/main_loop.h"
 #include "app/record_keeper.h"
@@ -20,6 +21,7 @@
 #include "app/window_procedure.h"
 #include "game/game_state.h"
 #include "game/ghost_path.h"
+#include "game/shell_options.h"
 #include "gfx/data_folder.h"
 #include "platform/fluid_music_service.h"
 #include "platform/gl_device.h"
@@ -58,6 +60,84 @@ int runMainLoopLoggingSteps(const char* path) {
         std::fprintf(stderr, "Dravik: cannot write the step log %s\n", path);
     }
     return code;
+}
+
+// DRAVIK_FRAME_LOG=FILE: the tick of every presented frame, kept in memory and appended to FILE
+// when the game ends, as the step log does (for measuring the frame rate).
+std::vector<uint32_t> frameTicks;
+const char* frameLogPath = nullptr;
+
+void writeFrameLog() {
+    if (!frameLogPath)
+        return;
+    if (std::FILE* log = std::fopen(frameLogPath, "a")) {
+        for (uint32_t tick : frameTicks) std::fprintf(log, "%u\n", tick);
+        std::fclose(log);
+    } else {
+        std::fprintf(stderr, "Dravik: cannot write the frame log %s\n", frameLogPath);
+    }
+}
+
+// The player's settings, read once; the command line's options win for this run.
+SettingsFile settingsFile;
+DisplaySettings display;
+
+void readSettings(const CommandLine& options) {
+    std::vector<std::string> warnings;
+    std::string path = settingsFilePath();
+    if (!path.empty())
+        settingsFile.load(path, warnings);
+    display = displaySettingsFrom(settingsFile, warnings);
+    applyShellSettings(settingsFile, options, shellOptions, warnings);
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "Dravik: %s\n", warning.c_str());
+    applyCommandLine(options, display);
+}
+
+// A setting changed in the game is written back at once.
+void saveSettings() {
+    if (settingsFile.path().empty())
+        return;
+    std::string error;
+    if (!settingsFile.save(error))
+        std::fprintf(stderr, "Dravik: the settings were not saved: %s\n", error.c_str());
+}
+
+// Classic keeps the original's stretch in a window and black bars in full screen; smooth keeps
+// 4:3 everywhere unless the player asked to fill the window.
+void placePicture(bool fullscreen) {
+    if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) {
+        device->setLetterbox(shellOptions.classic ? fullscreen : !display.fill);
+        // Smooth frames are drawn at the window's own resolution.
+        device->setNativeResolution(!shellOptions.classic);
+    }
+}
+
+// Once the device exists: classic or smooth by the settings and the renderer, and vsync.
+void choosePacing(const GlGraphicsSystem& graphics) {
+    auto* device = dynamic_cast<GlDevice*>(game.device.get());
+    std::string renderer = device ? device->rendererName() : "";
+    shellOptions.classic = chooseClassic(display, renderer);
+    FramePacing pacing;
+    pacing.smooth = !shellOptions.classic;
+    pacing.idleWhilePaused = true;
+    pacing.framesPerSecond = frameRate(display, static_cast<int>(graphics.desktopRefreshRate()));
+    setFramePacing(pacing);
+    placePicture(display.fullscreen);
+    // Multisampling smooths the edges of the sharp picture; the classic one stays the original's.
+    if (device && display.msaa > 1) {
+        if (shellOptions.classic)
+            std::fprintf(stderr, "Dravik: multisampling (msaa = %d) is drawn in smooth mode only\n",
+                         display.msaa);
+        else if (int got = device->setMultisampling(display.msaa); got < display.msaa)
+            std::fprintf(stderr, "Dravik: multisampling: %d samples a pixel asked, %d drawn\n",
+                         display.msaa, got);
+    }
+    // Classic presents as the original did, without waiting; smooth waits where it may.
+    if (device && pacing.smooth && display.vsync && !device->setVsync(true))
+        std::fprintf(stderr,
+                     "Dravik: the display driver offers no vsync; frames are paced by "
+                     "the clock alone\n");
 }
 
 // The address space the game takes at most on top of what it has at start: the software GL
@@ -103,20 +183,10 @@ int main(int argc, char** argv) {
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
-    std::string ghostSource;
     // The player's settings, said once on stderr when something in the file is wrong; the
     // command line wins for this run.
-    {
-        SettingsFile settings;
-        std::vector<std::string> warnings;
-        std::string path = settingsFilePath();
-        if (!path.empty())
-            settings.load(path, warnings);
-        applyShellSettings(settings, options, shellOptions, warnings);
-        ghostSource = ghostChoice(settings, options);
-        for (const std::string& warning : warnings)
-            std::fprintf(stderr, "Dravik: %s\n", warning.c_str());
-    }
+    readSettings(options);
+    std::string ghostSource = ghostChoice(settingsFile, options);
     // The game's data is found from where the program lies; the working folder stays the
     // player's, so a relative recording path and the file dialogs start from there.
     setDataFolder(findDataFolder());
@@ -153,9 +223,27 @@ int main(int argc, char** argv) {
     std::atexit(leaveWithoutDestructors);
     // Full screen keeps the 640 x 480 picture's proportions; the window stretches it.
     window.setFullscreenHook([](bool on) {
-        if (auto* device = dynamic_cast<GlDevice*>(game.device.get()))
-            device->setLetterbox(on);
+        placePicture(on);
+        if (on != display.fullscreen) {
+            display.fullscreen = on;
+            settingsFile.setFlag(kKeyFullscreen, on);
+            saveSettings();
+        }
     });
+    // Full screen once started: the projection takes its proportions from the window as the
+    // start-up finds it.
+    setStartedHook([] {
+        choosePacing(graphics);
+        if (display.fullscreen)
+            window.setFullscreen(true);
+    });
+    frameLogPath = std::getenv("DRAVIK_FRAME_LOG");
+    if (frameLogPath && *frameLogPath) {
+        frameTicks.reserve(size_t(1) << 18);
+        setFrameHook([](uint32_t tick) { frameTicks.push_back(tick); });
+    } else {
+        frameLogPath = nullptr;
+    }
 
     game.mainWindow = &window;
     game.tickSource = &ticks;
@@ -175,6 +263,7 @@ int main(int argc, char** argv) {
     }
     // Esc ends the loop without the shut-down sequence; the device must still go before the
     // window it draws on.
+    writeFrameLog();
     if (game.device || game.soundSystem)
         shutDown();
     music.closeDown();

@@ -178,6 +178,10 @@ void redrawScene() {
     // A repaint runs the contact and pass tests as any drawing of the field did on the original
     // platform, where the tests lived in the drawing: a repaint may start a bump or pass a target.
     touchForRepaint();
+    // The classic picture draws over the last frame, as the original did. The sharp one may have
+    // just been made anew at the window's new size, so it is cleared to the last frame's sky.
+    if (!shellOptions.classic)
+        game.device->clear(kClearTarget | kClearZBuffer, game.frameClearColour, 1.0f, 0);
     drawFlight(game, FrameKind::Repaint);
     drawOverlays(game, StepPicture::Flight);
     game.device->present();

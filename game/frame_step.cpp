@@ -12,6 +12,7 @@
 #include "audio/sound_system.h"
 #include "controls/flight_recorder.h"
 #include "controls/input_reader.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 #include "game/shell_options.h"
 #include "gfx/portable_trig.h"
@@ -188,32 +189,36 @@ void touchForRepaint() {
 }
 
 void drawFlight(const GameState& state, FrameKind kind) {
+    drawFlight(state, kind, poseOf(state));
+}
+
+void drawFlight(const GameState& state, FrameKind kind, const FlightPose& pose) {
     GraphicsDevice& device = *state.device;
     bool step = kind == FrameKind::Step;
-    float viewRoll = state.cockpitView ? -state.bank : 0.0f;
+    float viewRoll = pose.cockpitView ? -pose.bank : 0.0f;
 
     if (step) {
         device.clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
-        updateLight(state, viewRoll);
+        updateLight(state, pose.heading, viewRoll);
         device.setRenderState(RenderState::Ambient, state.sceneAmbient);
     }
 
     device.beginScene();
     if (!(state.bumping && state.cockpitView))
         drawBackground(state, viewRoll * kDegToRad);
-    drawObstacles(state);
+    drawObstacles(state, pose);
     if (step)
         device.setRenderState(RenderState::Ambient, kPlaneAmbient);
-    if (!state.cockpitView)
-        drawPlayerPlane(state);
+    if (!pose.cockpitView)
+        drawPlayerPlane(state, pose);
     if (step)
         device.setRenderState(RenderState::Ambient, kFlightAmbient);
-    drawGhost(state);
-    drawTargets(state);
+    drawGhost(state, pose);
+    drawTargets(state, pose);
     // The sparks show in the frames of the steps that move them, not in a repaint.
     if (step && state.bumping && state.burstEffect)
-        state.burstEffect->draw(device);
-    drawHud(state);
+        state.burstEffect->draw(device, pose.sparkX, pose.sparkY, pose.sparkZ);
+    drawHud(state, pose);
     device.endScene();
 }
 
@@ -257,22 +262,15 @@ void drawFrame(const GameState& state, StepPicture picture) {
     drawOverlays(state, picture);
 }
 
-namespace {
-
-// A pause that shows its panel: the flight as it stands, drawn again under the panel (the
-// original left the last frame on screen, which looks like a game that froze).
 bool pauseShowsPanel(const GameState& state) {
     return overlaysShown() && state.halted && !state.gameOver && !state.introActive;
 }
 
-void drawPausedFrame(const GameState& state) {
+void drawPausedPicture(const GameState& state) {
     state.device->clear(kClearTarget | kClearZBuffer, state.frameClearColour, 1.0f, 0);
     drawFlight(state, FrameKind::Repaint);
     drawOverlays(state, StepPicture::Flight);
-    state.device->present();
 }
-
-}  // namespace
 
 int advanceStep(StepPicture& picture) {
     bool cutShort = false;
@@ -301,7 +299,8 @@ int stepFrame() {
         drawFrame(game, picture);
         game.device->present();
     } else if (result && pauseShowsPanel(game)) {
-        drawPausedFrame(game);
+        drawPausedPicture(game);
+        game.device->present();
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 struct GameState;
+struct FlightPose;
 
 // What a step shows.
 enum class StepPicture { Nothing, Flight, ResultScreen };
@@ -28,4 +29,11 @@ void moveFlight();
 void touchForRepaint();
 // Draws the state as it stands, changing none of it (no present).
 void drawFrame(const GameState& state, StepPicture picture);
+// A pause that shows its panel: the flight as it stands is drawn again under the panel (the
+// original left the last frame on screen, which looks like a game that froze).
+bool pauseShowsPanel(const GameState& state);
+// The paused flight and its panel, without presenting.
+void drawPausedPicture(const GameState& state);
 void drawFlight(const GameState& state, FrameKind kind);
+// The flight drawn in the pose given (a frame between two steps draws a blended pose).
+void drawFlight(const GameState& state, FrameKind kind, const FlightPose& pose);

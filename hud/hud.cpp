@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/messages.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 #include "gfx/texture_file.h"
 #include "hud/digit_display.h"
@@ -40,8 +41,11 @@ void releaseArrow() {
 float bearingToTarget(const GameState& state, int target) {
     if (target < 0 || target >= TargetCount)
         return 0.0f;
-    float h = state.heading * kDegToRad;
-    const Vec3& p = state.targetPositions[target];
+    return bearingToTarget(state.heading, state.targetPositions[target]);
+}
+
+float bearingToTarget(float heading, const Vec3& p) {
+    float h = heading * kDegToRad;
     // The position against the first and third columns of the heading's y rotation.
     float a = p.x * std::cos(h) + p.z * std::sin(h);
     float b = -p.x * std::sin(h) + p.z * std::cos(h);
@@ -92,9 +96,14 @@ void updateGameClock() {
 }
 
 bool drawHud(const GameState& state) {
+    return drawHud(state, poseOf(state));
+}
+
+bool drawHud(const GameState& state, const FlightPose& pose) {
     if (clockRuns(state)) {
         int t = state.currentTarget;
-        drawArrow(state, bearingToTarget(state, t), arrowColour(state, t));
+        drawArrow(state, bearingToTarget(pose.heading, pose.targetPositions[t]),
+                  arrowColour(state, t));
     }
 
     if (state.digitDisplay && state.device) {

@@ -108,7 +108,8 @@ void OverlayPainter::release() {
     device_ = nullptr;
 }
 
-Texture* OverlayPainter::line(const std::string& text, int pixels) {
+Texture* OverlayPainter::line(const std::string& text, int layoutPixels) {
+    int pixels = int(std::lround(float(layoutPixels) * scale_));
     auto key = std::make_pair(text, pixels);
     auto found = lines_.find(key);
     if (found != lines_.end())
@@ -139,9 +140,19 @@ void OverlayPainter::panel(float left, float top, float width, float height, uin
 void OverlayPainter::text(Texture* picture, float left, float top, uint32_t colour) {
     if (!sprite_ || !picture)
         return;
-    // Whole pixels, so the glyphs stay sharp.
-    const Vec2 at{std::round(left), std::round(top)};
-    sprite_->draw(picture, nullptr, nullptr, nullptr, 0.0f, &at, colour);
+    // Whole pixels of the picture, each glyph's pixel on one of them, so the glyphs stay sharp.
+    const Vec2 at{std::round(left * scale_) / scale_, std::round(top * scale_) / scale_};
+    const Vec2 scaling{1.0f / scale_, 1.0f / scale_};
+    sprite_->draw(picture, nullptr, scale_ == 1.0f ? nullptr : &scaling, nullptr, 0.0f, &at,
+                  colour);
+}
+
+float OverlayPainter::widthOf(Texture* picture) const {
+    return picture ? float(picture->width()) / scale_ : 0.0f;
+}
+
+float OverlayPainter::heightOf(Texture* picture) const {
+    return picture ? float(picture->height()) / scale_ : 0.0f;
 }
 
 void createOverlays() {
@@ -163,19 +174,11 @@ void releaseOverlays() {
 
 namespace {
 
-// Places on the 640 x 480 layout, scaled to the back buffer.
+// Places on the 640 x 480 layout.
 struct Layout {
-    float scale = 1;
-    float at(float layoutPixels) const { return layoutPixels * scale; }
-    int pixels(int layoutPixels) const { return int(std::lround(float(layoutPixels) * scale)); }
+    float at(float layoutPixels) const { return layoutPixels; }
+    int pixels(int layoutPixels) const { return layoutPixels; }
 };
-
-float widthOf(Texture* t) {
-    return t ? float(t->width()) : 0.0f;
-}
-float heightOf(Texture* t) {
-    return t ? float(t->height()) : 0.0f;
-}
 
 // Centred on the picture between y = 104 and 376: under the time digits' rows, above the arrow.
 void drawPausePanel(const GameState& state, OverlayPainter& painter, const Layout& l) {
@@ -186,7 +189,7 @@ void drawPausePanel(const GameState& state, OverlayPainter& painter, const Layou
     const float left = l.at(320) - width / 2, top = l.at(240) - height / 2;
     painter.panel(left, top, width, height, kPanelColour);
     Texture* title = painter.line("PAUSED", l.pixels(kTitlePixels));
-    painter.text(title, l.at(320) - widthOf(title) / 2, top + l.at(10), kTextColour);
+    painter.text(title, l.at(320) - painter.widthOf(title) / 2, top + l.at(10), kTextColour);
     float y = top + l.at(48);
     for (const KeyRow& row : rows) {
         painter.text(painter.line(row.key, l.pixels(kRowPixels)), left + l.at(24), y, kKeyColour);
@@ -202,7 +205,8 @@ void drawReplayMark(const GameState& state, OverlayPainter& painter, const Layou
     if (!mark)
         return;
     const float pad = l.at(7);
-    painter.panel(l.at(10), l.at(10), widthOf(mark) + 2 * pad, heightOf(mark) + pad, kPanelColour);
+    painter.panel(l.at(10), l.at(10), painter.widthOf(mark) + 2 * pad, painter.heightOf(mark) + pad,
+                  kPanelColour);
     painter.text(mark, l.at(10) + pad, l.at(10) + pad / 2, kReplayColour);
 }
 
@@ -215,10 +219,10 @@ void drawResultHint(const GameState& state, OverlayPainter& painter, const Layou
     if (!line)
         return;
     const float pad = l.at(8);
-    const float width = widthOf(line) + 2 * pad, height = heightOf(line) + pad;
+    const float width = painter.widthOf(line) + 2 * pad, height = painter.heightOf(line) + pad;
     const float top = l.at(404) - height;
     painter.panel(l.at(320) - width / 2, top, width, height, kPanelColour);
-    painter.text(line, l.at(320) - widthOf(line) / 2, top + pad / 2, kTextColour);
+    painter.text(line, l.at(320) - painter.widthOf(line) / 2, top + pad / 2, kTextColour);
 }
 
 // Centred under the replay mark's row, left of the digits.
@@ -227,10 +231,10 @@ void drawNote(OverlayPainter& painter, const Layout& l) {
     if (!line)
         return;
     const float pad = l.at(8);
-    const float width = widthOf(line) + 2 * pad, height = heightOf(line) + pad;
+    const float width = painter.widthOf(line) + 2 * pad, height = painter.heightOf(line) + pad;
     const float top = l.at(52);
     painter.panel(l.at(300) - width / 2, top, width, height, kPanelColour);
-    painter.text(line, l.at(300) - widthOf(line) / 2, top + pad / 2, kKeyColour);
+    painter.text(line, l.at(300) - painter.widthOf(line) / 2, top + pad / 2, kKeyColour);
 }
 
 // Under the time digits at the top right, clear of the large time of a record pass.
@@ -239,7 +243,7 @@ void drawSplit(OverlayPainter& painter, const Layout& l) {
     if (!line)
         return;
     const float pad = l.at(7);
-    const float width = widthOf(line) + 2 * pad, height = heightOf(line) + pad;
+    const float width = painter.widthOf(line) + 2 * pad, height = painter.heightOf(line) + pad;
     const float left = l.at(630) - width, top = l.at(64);
     painter.panel(left, top, width, height, kPanelColour);
     painter.text(line, left + pad, top + pad / 2, splitBoard.ahead ? kAheadColour : kBehindColour);
@@ -255,7 +259,7 @@ void drawResultRecords(const GameState& state, OverlayPainter& painter, const La
         if (!t)
             return;
         pictures.push_back(t);
-        width = std::max(width, widthOf(t));
+        width = std::max(width, painter.widthOf(t));
     }
     const float pad = l.at(8), rowHeight = l.at(22);
     const float height = rowHeight * float(pictures.size()) + pad;
@@ -265,7 +269,7 @@ void drawResultRecords(const GameState& state, OverlayPainter& painter, const La
     float y = top + pad / 2;
     for (size_t i = 0; i < pictures.size(); ++i) {
         uint32_t colour = i == 0 && splitBoard.newRecord ? kAheadColour : kTextColour;
-        painter.text(pictures[i], l.at(320) - widthOf(pictures[i]) / 2, y, colour);
+        painter.text(pictures[i], l.at(320) - painter.widthOf(pictures[i]) / 2, y, colour);
         y += rowHeight;
     }
 }
@@ -278,9 +282,7 @@ void drawOverlays(const GameState& state, StepPicture picture) {
         return;
     OverlayPainter& painter = *state.overlayPainter;
     Layout layout;
-    layout.scale = float(state.device->backBufferHeight()) / 480.0f;
-    if (!(layout.scale > 0))
-        layout.scale = 1;
+    painter.setPictureScale(float(state.device->backBufferHeight()) / 480.0f);
 
     state.device->beginScene();
     if (picture == StepPicture::ResultScreen) {

@@ -49,10 +49,17 @@ class OverlayPainter {
     bool create(GraphicsDevice& device, TextRenderer* text);
     void release();
 
-    // The picture of a line at a pixel size; null when no font can draw it.
+    // Places and sizes are in the 640 x 480 layout, which the device scales to the picture;
+    // `scale` is the picture's pixels per layout pixel, so that lines are drawn at the picture's
+    // own resolution and stay sharp.
+    void setPictureScale(float scale) { scale_ = scale > 0 ? scale : 1.0f; }
+    // The picture of a line at a pixel size of the layout; null when no font can draw it.
     Texture* line(const std::string& text, int pixels);
     void panel(float left, float top, float width, float height, uint32_t colour);
     void text(Texture* picture, float left, float top, uint32_t colour);
+    // A line's size in the layout.
+    float widthOf(Texture* picture) const;
+    float heightOf(Texture* picture) const;
 
   private:
     GraphicsDevice* device_ = nullptr;
@@ -60,6 +67,7 @@ class OverlayPainter {
     std::unique_ptr<Sprite> sprite_;
     std::unique_ptr<Texture> white_;
     std::map<std::pair<std::string, int>, std::unique_ptr<Texture>> lines_;
+    float scale_ = 1;
 };
 
 // Made at start-up when the game has a text renderer (no renderer or no font: no words, the game

@@ -85,6 +85,11 @@ void SparkEffect::advance() {
 }
 
 int SparkEffect::draw(GraphicsDevice& device) const {
+    return draw(device, positionX, positionY, positionZ);
+}
+
+int SparkEffect::draw(GraphicsDevice& device, const float* x, const float* y,
+                      const float* z) const {
     device.setTransform(TransformState::World, matrixTranslation(0.0f, 0.0f, 20.0f));
 
     if (!vertexBuffer)
@@ -93,9 +98,9 @@ int SparkEffect::draw(GraphicsDevice& device) const {
     if (!vertices)
         return 1;
     for (int i = 0; i < SparkCount; ++i) {
-        vertices[i].x = positionX[i];
-        vertices[i].y = positionY[i];
-        vertices[i].z = positionZ[i];
+        vertices[i].x = x[i];
+        vertices[i].y = y[i];
+        vertices[i].z = z[i];
         vertices[i].colour = sparkColour(age[i]);
     }
     vertexBuffer->unlock();

@@ -16,6 +16,8 @@ class SparkEffect {
     // One step of the spray: every spark moves, falls and ages.
     void advance();
     int draw(GraphicsDevice& device) const;
+    // Draws the sparks at the given positions (a frame between two steps), coloured by age.
+    int draw(GraphicsDevice& device, const float* x, const float* y, const float* z) const;
     void release();
 
     std::unique_ptr<Texture> texture;

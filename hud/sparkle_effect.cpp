@@ -77,6 +77,11 @@ void SparkleEffect::advance(int count) {
 
 int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int channel,
                         int count) const {
+    return draw(device, x, y, z, channel, count, positionX, positionY, positionZ);
+}
+
+int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int channel, int count,
+                        const float* px, const float* py, const float* pz) const {
     if (count <= 0)
         return 1;
     if (count > SparkleCount)
@@ -88,9 +93,9 @@ int SparkleEffect::draw(GraphicsDevice& device, float x, float y, float z, int c
         return 1;
 
     for (int i = 0; i < count; ++i) {
-        vertices[i].x = positionX[i];
-        vertices[i].y = positionY[i];
-        vertices[i].z = positionZ[i];
+        vertices[i].x = px[i];
+        vertices[i].y = py[i];
+        vertices[i].z = pz[i];
         vertices[i].colour = colourForAge(age[i], channel);
     }
     vertexBuffer->unlock();

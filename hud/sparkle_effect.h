@@ -12,6 +12,9 @@ class SparkleEffect : public SparkEffect {
     // are reborn at the source after their last age.
     void advance(int count);
     int draw(GraphicsDevice& device, float x, float y, float z, int channel, int count) const;
+    // The same with the particles at the given positions (a frame between two steps).
+    int draw(GraphicsDevice& device, float x, float y, float z, int channel, int count,
+             const float* px, const float* py, const float* pz) const;
     // The vertex colour of a particle of age a for the channel.
     static uint32_t colourForAge(uint32_t a, int channel);
 

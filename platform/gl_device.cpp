@@ -177,9 +177,7 @@ GlDevice::~GlDevice() {
     if (glReady_ && makeCurrent()) {
         if (programs_)
             programs_->release();
-        glDeleteFramebuffers(1, &framebuffer_);
-        glDeleteRenderbuffers(1, &colourBuffer_);
-        glDeleteRenderbuffers(1, &depthBuffer_);
+        deleteBackBuffer();
         glDeleteVertexArrays(1, &streamArray_);
         glDeleteVertexArrays(1, &spriteArray_);
         glDeleteBuffers(1, &spriteBuffer_);
@@ -247,29 +245,93 @@ bool GlDevice::windowCanBeBackBuffer() {
     return false;
 }
 
+void GlDevice::deleteBackBuffer() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(1, &colourBuffer_);
+    glDeleteRenderbuffers(1, &depthBuffer_);
+    glDeleteFramebuffers(1, &resolveFramebuffer_);
+    glDeleteRenderbuffers(1, &resolveBuffer_);
+    framebuffer_ = colourBuffer_ = depthBuffer_ = resolveFramebuffer_ = resolveBuffer_ = 0;
+}
+
 bool GlDevice::makeBackBuffer(const char* who) {
+    auto storage = [this](GLenum format) {
+        if (samples_ > 1)
+            glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, format, width_, height_);
+        else
+            glRenderbufferStorage(GL_RENDERBUFFER, format, width_, height_);
+    };
     glGenRenderbuffers(1, &colourBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    storage(GL_RGBA8);
     glGenRenderbuffers(1, &depthBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    storage(GL_DEPTH24_STENCIL8);
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                               depthBuffer_);
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-    if (status == GL_FRAMEBUFFER_COMPLETE)
+    if (status == GL_FRAMEBUFFER_COMPLETE && samples_ > 1) {
+        glGenRenderbuffers(1, &resolveBuffer_);
+        glBindRenderbuffer(GL_RENDERBUFFER, resolveBuffer_);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+        glGenFramebuffers(1, &resolveFramebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, resolveFramebuffer_);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  resolveBuffer_);
+        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    }
+    if (status == GL_FRAMEBUFFER_COMPLETE && glGetError() == GL_NO_ERROR)
         return true;
-    std::fprintf(stderr, "%s: the %ux%u back buffer is incomplete (status 0x%x)\n", who, width_,
-                 height_, status);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer_);
-    glDeleteRenderbuffers(1, &colourBuffer_);
-    glDeleteRenderbuffers(1, &depthBuffer_);
-    framebuffer_ = colourBuffer_ = depthBuffer_ = 0;
+    std::fprintf(stderr, "%s: the %ux%u back buffer (%d samples) is incomplete (status 0x%x)\n",
+                 who, width_, height_, samples_, status);
+    drainErrors();
+    deleteBackBuffer();
+    if (samples_ > 1) {
+        // Without multisampling rather than without a picture.
+        samples_ = 0;
+        return makeBackBuffer(who);
+    }
     return false;
+}
+
+unsigned GlDevice::bindPictureForReading() {
+    if (samples_ > 1 && resolveFramebuffer_) {
+        const GLint w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFramebuffer_);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolveFramebuffer_);
+        return resolveFramebuffer_;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    return framebuffer_;
+}
+
+int GlDevice::setMultisampling(int samples) {
+    if (!glReady_ || !makeCurrent())
+        return 0;
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &most);
+    int wanted = std::min(samples, static_cast<int>(most));
+    if (wanted <= 1)
+        wanted = 0;
+    if (wanted == samples_)
+        return samples_;
+    flushDraws();
+    samples_ = wanted;
+    // The window's own surface has one sample a pixel: a multisampled picture needs a buffer of
+    // its own.
+    if (windowIsBackBuffer_) {
+        leaveWindowSurface();
+        return samples_;
+    }
+    resizeBackBuffer(width_, height_);
+    return samples_;
 }
 
 bool GlDevice::leaveWindowSurface() {
@@ -286,10 +348,17 @@ bool GlDevice::leaveWindowSurface() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
     const GLint w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
-    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // (GL copies into a multisampled buffer only by drawing: that one starts black.)
+    if (samples_ > 1) {
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    } else {
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
     glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
                       GL_NEAREST);
-    if (glGetError() != GL_NO_ERROR) {
+    if (samples_ > 1 || glGetError() != GL_NO_ERROR) {
         // Depth kept differently by the window: start it afresh.
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
         glDepthMask(GL_TRUE);
@@ -300,6 +369,19 @@ bool GlDevice::leaveWindowSurface() {
     }
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return true;
+}
+
+std::string GlDevice::rendererName() const {
+    if (!glReady_ || SDL_GL_MakeCurrent(window_, context_) != 0)
+        return {};
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name ? reinterpret_cast<const char*>(name) : "";
+}
+
+bool GlDevice::setVsync(bool on) {
+    if (!on)
+        return SDL_GL_SetSwapInterval(0) == 0;
+    return SDL_GL_SetSwapInterval(-1) == 0 || SDL_GL_SetSwapInterval(1) == 0;
 }
 
 bool GlDevice::init() {
@@ -490,6 +572,10 @@ bool GlDevice::clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil)
     if ((flags & ~(kClearTarget | kClearZBuffer | kClearStencil)) != 0 || !makeCurrent())
         return false;
     flushDraws();
+    // A frame begins with its clear: drawn at the window's size as it is now (a repaint after a
+    // resize or a switch to full screen, when no present has followed the change yet).
+    if (!inScene_)
+        followDrawable();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     // Clearing ignores the write masks of drawing.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -532,14 +618,63 @@ bool GlDevice::endScene() {
     return true;
 }
 
+std::array<int, 2> GlDevice::nativeSize(int drawableWidth, int drawableHeight) const {
+    if (!letterbox_)
+        return {drawableWidth, drawableHeight};
+    auto rect = presentRect(drawableWidth, drawableHeight);
+    return {rect[2], rect[3]};
+}
+
+void GlDevice::followDrawable() {
+    if (!native_)
+        return;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window_, &dw, &dh);
+    if (dw <= 0 || dh <= 0)
+        return;
+    auto [nw, nh] = nativeSize(dw, dh);
+    if (nw <= 0 || nh <= 0 || (nw == static_cast<int>(width_) && nh == static_cast<int>(height_)))
+        return;
+    if (windowIsBackBuffer_ && !leaveWindowSurface())
+        return;
+    resizeBackBuffer(static_cast<uint32_t>(nw), static_cast<uint32_t>(nh));
+}
+
+bool GlDevice::resizeBackBuffer(uint32_t width, uint32_t height) {
+    if (windowIsBackBuffer_ || width == 0 || height == 0 || width > 16384 || height > 16384)
+        return false;
+    deleteBackBuffer();
+    uint32_t oldWidth = width_, oldHeight = height_;
+    width_ = width;
+    height_ = height;
+    if (!makeBackBuffer("GlDevice::present")) {
+        width_ = oldWidth;
+        height_ = oldHeight;
+        return makeBackBuffer("GlDevice::present");
+    }
+    // Black, and a depth and stencil that nothing has been drawn against.
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFF);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    return true;
+}
+
 std::array<int, 4> GlDevice::presentRect(int drawableWidth, int drawableHeight) const {
     if (!letterbox_)
         return {0, 0, drawableWidth, drawableHeight};
+    // The picture's proportions are the layout's (the back buffer's, outside native resolution).
+    const int64_t pw = native_ ? static_cast<int64_t>(kLayoutWidth) : width_;
+    const int64_t ph = native_ ? static_cast<int64_t>(kLayoutHeight) : height_;
     int64_t w = drawableWidth;
-    int64_t h = w * height_ / width_;
+    int64_t h = w * ph / pw;
     if (h > drawableHeight) {
         h = drawableHeight;
-        w = h * width_ / height_;
+        w = h * pw / ph;
     }
     return {static_cast<int>((drawableWidth - w) / 2), static_cast<int>((drawableHeight - h) / 2),
             static_cast<int>(w), static_cast<int>(h)};
@@ -556,9 +691,9 @@ bool GlDevice::present() {
         (dw != static_cast<int>(width_) || dh != static_cast<int>(height_)))
         leaveWindowSurface();
     if (!windowIsBackBuffer_ && dw > 0 && dh > 0) {
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        bindPictureForReading();
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glViewport(0, 0, dw, dh);
         auto [x, y, w, h] = presentRect(dw, dh);
         if (w != dw || h != dh) {
@@ -577,6 +712,7 @@ bool GlDevice::present() {
     glBufferData(GL_TEXTURE_BUFFER, kInstanceCapacity * kInstanceFloats * sizeof(float), nullptr,
                  GL_STREAM_DRAW);
     instancesUsed_ = 0;
+    followDrawable();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glViewport(0, 0, width_, height_);
     return glGetError() == GL_NO_ERROR;
@@ -588,7 +724,7 @@ bool GlDevice::readBackBuffer(std::vector<uint32_t>& argb) {
     flushDraws();
     drainErrors();
     std::vector<uint32_t> rows(static_cast<size_t>(width_) * height_);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    bindPictureForReading();
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
     if (glGetError() != GL_NO_ERROR)
@@ -1055,8 +1191,8 @@ bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corne
         const SpriteCorner& c = corners[k];
         float* v = vertices + k * 6;
         // Back-buffer pixels (y down) to clip space, keeping w.
-        v[0] = 2.0f * c.x / width_ - c.w;
-        v[1] = c.w - 2.0f * c.y / height_;
+        v[0] = 2.0f * c.x / kLayoutWidth - c.w;
+        v[1] = c.w - 2.0f * c.y / kLayoutHeight;
         v[2] = 0;
         v[3] = c.w;
         v[4] = c.u;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gfx/graphics_device.h"
@@ -79,6 +80,26 @@ class GlDevice : public GraphicsDevice {
     // True while the window's own surface is the back buffer: it is never swapped and has the
     // back buffer's size, so present() has nothing to copy.
     bool drawsIntoWindow() const { return windowIsBackBuffer_; }
+
+    // The renderer as GL names it ("llvmpipe (LLVM 15.0.6, 256 bits)", ...); empty without GL.
+    std::string rendererName() const;
+    // On: present() waits for the display's refresh, adaptively where the driver can (a late
+    // frame is shown at once rather than a whole refresh later). False when the driver offers
+    // neither; presentation then does not wait.
+    bool setVsync(bool on);
+
+    // On: the back buffer follows the window's drawable at each present, at its real pixel size
+    // (the 4:3 part of it when letterboxed), so the picture is drawn sharp; the 2D parts keep
+    // their places in the 640 x 480 layout, scaled to the picture. Off (the default): the back
+    // buffer stays as made and present() scales it.
+    void setNativeResolution(bool on) { native_ = on; }
+    // The size the back buffer takes in native resolution for a drawable of this size.
+    std::array<int, 2> nativeSize(int drawableWidth, int drawableHeight) const;
+    // Multisampling: the back buffer keeps `samples` samples a pixel (0 or 1: one), resolved
+    // when it is shown or read. Returns the samples now used: at most what GL offers, 0 when it
+    // offers none or the buffer cannot be made with them.
+    int setMultisampling(int samples);
+    int multisampling() const { return samples_; }
 
     // Largest texture side the context accepts.
     int maxTextureSize() const { return maxTextureSize_; }
@@ -160,6 +181,14 @@ class GlDevice : public GraphicsDevice {
     std::shared_ptr<GlDeviceLink> link_;
     std::unique_ptr<GlPrograms> programs_;
     unsigned framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+    // With multisampling: the single-sampled picture the back buffer resolves into.
+    unsigned resolveFramebuffer_ = 0, resolveBuffer_ = 0;
+    int samples_ = 0;
+    // Deletes the back buffer's GL objects.
+    void deleteBackBuffer();
+    // The framebuffer holding the picture as drawn so far, one sample a pixel (resolved first
+    // when multisampled), bound for reading.
+    unsigned bindPictureForReading();
     unsigned streamArray_ = 0, spriteArray_ = 0, spriteBuffer_ = 0;
     unsigned nearestWrap_ = 0, linearClamp_ = 0;
     bool glReady_ = false;  // the context offers GL 3.3: GL objects may be made and deleted
@@ -167,6 +196,13 @@ class GlDevice : public GraphicsDevice {
     int maxTextureSize_ = 0;
     float maxPointSize_ = 1;
     bool letterbox_ = false;
+    bool native_ = false;
+    // The 2D layout that sprites are placed in, whatever the back buffer's pixel size.
+    static constexpr float kLayoutWidth = 640, kLayoutHeight = 480;
+    // Makes the back buffer anew at this size (native resolution).
+    bool resizeBackBuffer(uint32_t width, uint32_t height);
+    // In native resolution, makes the back buffer the size the drawable asks for now.
+    void followDrawable();
     bool windowIsBackBuffer_ = false;
     bool ownBufferRefused_ = false;  // GL could not make the back buffer when it was needed
     bool inScene_ = false;

@@ -2,6 +2,8 @@
 #include "platform/sdl_window.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <stb_image.h>
 #include <unistd.h>
 
@@ -277,10 +279,60 @@ bool SdlWindow::takeWindowKey(const SDL_Event& raw) {
     return true;
 }
 
+bool SdlWindow::windowManagerRuns() const {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11)
+        return true;  // not X11: the compositor is the window manager
+    Display* display = info.info.x11.display;
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None)
+        return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                    XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+                 type == XA_WINDOW && count == 1;
+    if (data)
+        XFree(data);
+    return found;
+}
+
+bool SdlWindow::setDesktopWindow(bool on) {
+    if (on) {
+        SDL_Rect bounds;
+        int index = SDL_GetWindowDisplayIndex(window_);
+        if (SDL_GetDisplayBounds(index < 0 ? 0 : index, &bounds) != 0)
+            return false;
+        SDL_GetWindowPosition(window_, &windowedX_, &windowedY_);
+        SDL_GetWindowSize(window_, &windowedW_, &windowedH_);
+        SDL_SetWindowBordered(window_, SDL_FALSE);
+        SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+        SDL_SetWindowSize(window_, bounds.w, bounds.h);
+        SDL_RaiseWindow(window_);
+    } else {
+        SDL_SetWindowBordered(window_, SDL_TRUE);
+        SDL_SetWindowSize(window_, windowedW_, windowedH_);
+        SDL_SetWindowPosition(window_, windowedX_, windowedY_);
+    }
+    desktopWindow_ = on;
+    return true;
+}
+
 bool SdlWindow::setFullscreen(bool on) {
     if (!window_ || destroyed_)
         return false;
-    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    // Without a window manager nobody carries out a full-screen request: SDL would take the
+    // window for desktop-sized while the X window kept its size, showing a magnified corner.
+    if (on ? !windowManagerRuns() : desktopWindow_) {
+        if (!setDesktopWindow(on)) {
+            std::fprintf(stderr, "Dravik: the window cannot %s: %s\n",
+                         on ? "go full screen" : "leave full screen", SDL_GetError());
+            return false;
+        }
+    } else if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
         std::fprintf(stderr, "Dravik: the window cannot %s: %s\n",
                      on ? "go full screen" : "leave full screen", SDL_GetError());
         return false;

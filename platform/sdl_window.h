@@ -101,6 +101,13 @@ class SdlWindow : public WindowServices {
     bool noDisplay_ = false;
     bool controllersStarted_ = false;
     bool fullscreen_ = false;
+    // Full screen without a window manager: the window itself made borderless and as large as
+    // the desktop, since nothing would carry out the full-screen request; and where it was.
+    bool desktopWindow_ = false;
+    int windowedX_ = 0, windowedY_ = 0, windowedW_ = 0, windowedH_ = 0;
+    // Whether a window manager runs on the X display (none under a bare X server).
+    bool windowManagerRuns() const;
+    bool setDesktopWindow(bool on);
     bool destroyed_ = false;
     bool closeSent_ = false;
     std::deque<WindowEvent> queue_;

@@ -91,8 +91,12 @@ bool applyMaterial(GraphicsDevice& device, float r, float g, float b, float a, i
 }
 
 bool updateLight(const GameState& state, float angle) {
+    return updateLight(state, state.heading, angle);
+}
+
+bool updateLight(const GameState& state, float heading, float angle) {
     Vec3 d{-1, -1, 1};
-    d = transformNormal(d, matrixRotationY(state.heading * kDegToRad));
+    d = transformNormal(d, matrixRotationY(heading * kDegToRad));
     if (state.cockpitView == 1)
         d = transformNormal(d, matrixRotationZ(-angle * kDegToRad));
 

@@ -12,4 +12,6 @@ void setViewForCurrentEye();
 bool applyMaterial(GraphicsDevice& device, float r, float g, float b, float a, int kind);
 // Aims the directional light for the heading and, in the cockpit view, the view roll.
 bool updateLight(const GameState& state, float angle);
+// As above for a heading and view between two steps.
+bool updateLight(const GameState& state, float heading, float angle);
 void releaseDevice();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "audio/sound_system.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 #include "gfx/portable_trig.h"
 #include "gfx/primitive_meshes.h"
@@ -101,21 +102,25 @@ void touchObstacles() {
 }
 
 bool drawObstacles(const GameState& state) {
+    return drawObstacles(state, poseOf(state));
+}
+
+bool drawObstacles(const GameState& state, const FlightPose& pose) {
     GraphicsDevice& device = *state.device;
-    Matrix headingTurn = matrixRotationY(state.heading * kDegToRad);
+    Matrix headingTurn = matrixRotationY(pose.heading * kDegToRad);
 
     for (int i = 0; i < ObstacleCount; ++i) {
-        const Vec3& p = state.obstaclePositions[i];
+        const Vec3& p = pose.obstaclePositions[i];
         float radius = state.obstacleRadii[i];
         float height = state.obstacleHeights[i];
         Matrix world = matrixRotationX(-1.5707964f) * matrixTranslation(0, 0.5f, 0) *
                        matrixScaling(radius, height, radius) *
-                       matrixTranslation(p.x, state.groundLevel, p.z) * headingTurn;
-        if (state.cockpitView == 1) {
-            world = world * matrixRotationZ(state.bank * kDegToRad);
+                       matrixTranslation(p.x, pose.groundLevel, p.z) * headingTurn;
+        if (pose.cockpitView == 1) {
+            world = world * matrixRotationZ(pose.bank * kDegToRad);
             // The whole field tumbles with the tumble the step began with.
             if (state.bumping)
-                world = world * matrixRotationX(state.drawnTumble * kDegToRad);
+                world = world * matrixRotationX(pose.drawnTumble * kDegToRad);
         }
         device.setTransform(TransformState::World, world);
 

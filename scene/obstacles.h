@@ -9,6 +9,9 @@ bool createSceneMeshes();
 void moveObstacles();
 // The contact tests alone, as a repaint runs them: the cones stay where they are.
 void touchObstacles();
+struct FlightPose;
 bool drawObstacles(const GameState& state);
+// Drawn where the pose puts them (the colours, sizes and fade from the state).
+bool drawObstacles(const GameState& state, const FlightPose& pose);
 bool touchesCone(float x, float y, float z, float radius, float height, float groundLevel);
 void releaseSceneMeshes();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "audio/sound_system.h"
+#include "game/flight_pose.h"
 #include "game/game_state.h"
 #include "gfx/portable_trig.h"
 #include "scene/device_setup.h"
@@ -59,19 +60,23 @@ void touchTargets() {
 }
 
 bool drawTargets(const GameState& state) {
+    return drawTargets(state, poseOf(state));
+}
+
+bool drawTargets(const GameState& state, const FlightPose& pose) {
     GraphicsDevice& device = *state.device;
     device.setRenderState(RenderState::FogEnable, 0);
-    Matrix headingTurn = matrixRotationY(state.heading * kDegToRad);
+    Matrix headingTurn = matrixRotationY(pose.heading * kDegToRad);
 
     for (int i = 0; i < TargetCount; ++i) {
-        const Vec3& p = state.targetPositions[i];
+        const Vec3& p = pose.targetPositions[i];
         float r = state.targetRadii[i];
         Matrix world = matrixTranslation(0, 1, 0) * matrixScaling(r, 5 * r, r) *
-                       matrixTranslation(p.x, state.groundLevel, p.z) * headingTurn;
-        if (state.cockpitView == 1) {
-            world = world * matrixRotationZ(state.bank * kDegToRad);
+                       matrixTranslation(p.x, pose.groundLevel, p.z) * headingTurn;
+        if (pose.cockpitView == 1) {
+            world = world * matrixRotationZ(pose.bank * kDegToRad);
             if (state.bumping)
-                world = world * matrixRotationX(state.bumpTumble * kDegToRad);
+                world = world * matrixRotationX(pose.bumpTumble * kDegToRad);
         }
         device.setTransform(TransformState::World, world);
 

@@ -8,4 +8,6 @@ struct GameState;
 void moveTargets();
 // The pass tests alone, as a repaint runs them: the targets stay where they are.
 void touchTargets();
+struct FlightPose;
 bool drawTargets(const GameState& state);
+bool drawTargets(const GameState& state, const FlightPose& pose);

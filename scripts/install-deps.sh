@@ -10,6 +10,6 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libepoxy-dev
   zlib1g-dev libfluidsynth-dev libstb-dev libfontconfig-dev
   timgm6mb-soundfont fonts-dejavu-core fonts-ipafont-gothic zenity libgl1-mesa-dri
-  libglib2.0-dev nlohmann-json3-dev
+  libglib2.0-dev libx11-dev nlohmann-json3-dev
 )
 bash apt-install.sh "${packages[@]}"

@@ -50,7 +50,9 @@ wait_window() {  # wait_window NAME [TENTHS]: prints the window id once it exist
 same_picture() { [ "$(compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1)" = "0" ]; }
 
 cd "$build"
-./dravik > "$work/game.log" 2>&1 &
+# DRAVIK_SESSION_ARGS: options for the session's game (the picture's pace, say).
+# shellcheck disable=SC2086
+./dravik ${DRAVIK_SESSION_ARGS:-} > "$work/game.log" 2>&1 &
 game=$!
 win=$(wait_window Dravik) || { fail "the window Dravik did not open"; kill $game; exit 1; }
 pass "window Dravik opened"

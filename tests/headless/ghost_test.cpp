@@ -22,6 +22,7 @@
 #include "app/window_services.h"
 #include "controls/flight_recorder.h"
 #include "fakes/game_harness.h"
+#include "game/flight_pose.h"
 #include "game/frame_step.h"
 #include "game/game_state.h"
 #include "game/ghost_path.h"
@@ -333,9 +334,35 @@ TEST_F(GhostTest, GhostIsDrawnPaleTranslucentUnfoggedAndNeverRedOnlyWhereItCanBe
         ghost.path->poses.assign(all.size(), p);
         RecordingDevice& device = harness.device();
         device.reset();
-        drawGhost(game);
+        drawGhost(game, poseOf(game));
         EXPECT_EQ(ghostDrawsIn(device).materials > 0, along == 40.0f) << along;
     }
+
+    // A frame between two steps puts the ghost that far between its places at the two steps,
+    // seen from the player's blended pose: halfway at one half.
+    auto drawnAt = [&](float fraction) {
+        FlightPose pose = poseOf(game);
+        pose.fraction = fraction;
+        RecordingDevice& device = harness.device();
+        device.reset();
+        drawGhost(game, pose);
+        Vec3 at{};
+        for (const DeviceCall& c : device.calls)
+            if (c.op == "SetTransform" && c.transform == TransformState::World)
+                at = {c.matrix.m[3][0], c.matrix.m[3][1], c.matrix.m[3][2]};
+        return at;
+    };
+    uint64_t index = ghostStepIndex(game);
+    GhostPose ahead = viewer;
+    ahead.x -= std::sin(h) * 40.0f;
+    ahead.z += std::cos(h) * 40.0f;
+    ghost.path->poses.assign(all.size(), ahead);
+    ghost.path->poses[index - 1].x -= std::sin(h) * 20.0f;
+    ghost.path->poses[index - 1].z += std::cos(h) * 20.0f;
+    Vec3 before = drawnAt(0.0f), after = drawnAt(1.0f), half = drawnAt(0.5f);
+    EXPECT_GT(std::fabs(after.z - before.z), 10.0f);
+    EXPECT_NEAR(half.x, (before.x + after.x) / 2, 0.01f);
+    EXPECT_NEAR(half.z, (before.z + after.z) / 2, 0.01f);
     fs::remove(late);
 }
 

@@ -3,6 +3,7 @@
 // the live flight at every step, with and without GL.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "gfx/texture_file.h"
 
 namespace fs = std::filesystem;
 
@@ -151,3 +154,83 @@ TEST(HeadlessRunner, CrossesTheTickCounterWrapWithTheRightGameTime) {
 }
 
 }  // namespace
+
+// Frames between steps only look: a recorded flight steps to the same state at every step
+// whatever the frame rate, and the classic pace draws the same step frames.
+TEST(FramesBetweenSteps, StateLogsAreTheSameAtEveryFrameRate) {
+    std::string flight = kData + "keyboard_flight.dvk";
+    std::string classic = scratch("classic.jsonl");
+    ASSERT_EQ(
+        run("--no-gl --log-obstacles --classic --replay " + flight + " --state-log " + classic), 0);
+    ASSERT_GT(lines(classic).size(), 4000u);
+    for (const char* pace : {"--fps 0", "--fps 60", "--fps 144", "--smooth"}) {
+        std::string smooth = scratch("smooth.jsonl");
+        ASSERT_EQ(run(std::string("--no-gl --log-obstacles ") + pace + " --replay " + flight +
+                      " --state-log " + smooth),
+                  0);
+        EXPECT_EQ(bytes(smooth), bytes(classic)) << pace;
+        fs::remove(smooth);
+    }
+    fs::remove(classic);
+}
+
+TEST(FramesBetweenSteps, AStepsFrameIsTheClassicOneAndAHalfStepFrameIsNeitherNeighbour) {
+    std::string flight = kData + "keyboard_flight.dvk";
+    std::string classic = scratch("c300.png"), step300 = scratch("s300.png"),
+                step301 = scratch("s301.png"), half = scratch("s300h.png");
+    ASSERT_EQ(run("--classic --replay " + flight + " --steps 302 --shot 300:" + classic), 0);
+    ASSERT_EQ(run("--fps 60 --replay " + flight + " --steps 302 --shot 300:" + step300 +
+                  " --shot 301:" + step301 + " --shot 300.5:" + half),
+              0);
+    EXPECT_EQ(bytes(step300), bytes(classic));
+    ASSERT_GT(fs::file_size(half), 10000u);
+    EXPECT_NE(bytes(half), bytes(step300));
+    EXPECT_NE(bytes(half), bytes(step301));
+    // A fraction is written after the step's number; anything else is refused.
+    EXPECT_EQ(run("--no-gl --shot 300.5:x.png"), 2);
+    EXPECT_EQ(run("--shot 300.:x.png"), 2);
+    EXPECT_EQ(run("--shot .5:x.png"), 2);
+    EXPECT_EQ(run("--fps -1"), 2);
+    for (const std::string& f : {classic, step300, step301, half}) fs::remove(f);
+}
+
+namespace {
+
+Image decoded(const std::string& path) {
+    std::string data = bytes(path);
+    Image image;
+    std::string error;
+    EXPECT_TRUE(
+        decodeImage(reinterpret_cast<const uint8_t*>(data.data()), data.size(), image, error))
+        << path << ": " << error;
+    return image;
+}
+
+}  // namespace
+
+// Multisampling smooths the edges of the smooth picture and nothing else; the classic picture
+// never takes it.
+TEST(FramesBetweenSteps, MultisamplingChangesOnlyEdgesAndNeverTheClassicPicture) {
+    std::string flight = kData + "keyboard_flight.dvk";
+    std::string plain = scratch("ms0.png"), smoothed = scratch("ms4.png"),
+                classic = scratch("mc0.png"), classicAsked = scratch("mc4.png");
+    const std::string common = "--replay " + flight + " --steps 302 ";
+    ASSERT_EQ(run("--fps 60 " + common + "--shot 300.5:" + plain), 0);
+    ASSERT_EQ(run("--fps 60 --msaa 4 " + common + "--shot 300.5:" + smoothed), 0);
+    Image a = decoded(plain), b = decoded(smoothed);
+    ASSERT_EQ(a.width, 640u);
+    ASSERT_EQ(b.width, a.width);
+    ASSERT_EQ(b.data.size(), a.data.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < a.data.size(); i += 4)
+        differing += !std::equal(a.data.begin() + i, a.data.begin() + i + 4, b.data.begin() + i);
+    size_t pixels = a.data.size() / 4;
+    EXPECT_GT(differing, pixels / 200) << "no edge was smoothed";
+    EXPECT_LT(differing, pixels / 8) << "more than the edges changed";
+
+    ASSERT_EQ(run("--classic " + common + "--shot 300:" + classic), 0);
+    ASSERT_EQ(run("--classic --msaa 4 " + common + "--shot 300:" + classicAsked), 0);
+    EXPECT_EQ(bytes(classicAsked), bytes(classic));
+    EXPECT_EQ(run("--msaa 17"), 2);
+    for (const std::string& f : {plain, smoothed, classic, classicAsked}) fs::remove(f);
+}

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 const char* const kHeadlessUsage =
     "Usage: dravik-headless [options]\n"
@@ -18,6 +19,14 @@ const char* const kHeadlessUsage =
     "  --state-log FILE     write one JSON object per frame step (JSON Lines)\n"
     "  --log-obstacles      add the 250 obstacle positions to every state-log line\n"
     "  --shot STEP:FILE.png save the presented 640x480 frame after that step (repeatable)\n"
+    "  --shot STEP.FRACTION:FILE.png  save the frame drawn that far between STEP and the\n"
+    "                       next step (1300.5: halfway), as smooth pacing draws it\n"
+    "  --fps N              smooth pacing: N frames a second between the steps (0: 60)\n"
+    "  --size WxH           draw as a window of that size would (smooth: at that\n"
+    "                       resolution, 4:3; classic: 640x480 scaled)\n"
+    "  --msaa N             smooth: N samples a pixel (0: one)\n"
+    "  --classic, --smooth  one frame a step (the default on a software GL renderer), or\n"
+    "                       frames between the steps\n"
     "  --save FILE          at the end, save the recording through F6 (F1 first if needed)\n"
     "  --audio-out FILE.wav write the final mix, in step with the virtual clock\n"
     "  --no-gl              use a graphics device that draws nothing (no shots)\n"
@@ -113,12 +122,52 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
             if (!value(v))
                 return false;
             size_t colon = v.find(':');
-            if (colon == std::string::npos || !parseNumber(v.substr(0, colon), 1000000000ULL, n) ||
-                colon + 1 >= v.size()) {
-                error = "--shot takes STEP:FILE.png, not '" + v + "'";
+            std::string at = v.substr(0, colon == std::string::npos ? 0 : colon);
+            size_t dot = at.find('.');
+            std::string digits = at.substr(dot == std::string::npos ? at.size() : dot + 1);
+            uint64_t part = 0;
+            bool fractionOk = dot == std::string::npos || (!digits.empty() && digits.size() <= 6 &&
+                                                           parseNumber(digits, 999999, part));
+            if (colon == std::string::npos || !parseNumber(at.substr(0, dot), 1000000000ULL, n) ||
+                !fractionOk || colon + 1 >= v.size()) {
+                error = "--shot takes STEP:FILE.png or STEP.FRACTION:FILE.png, not '" + v + "'";
                 return false;
             }
-            o.shots.emplace_back(n, v.substr(colon + 1));
+            if (dot == std::string::npos)
+                o.shots.emplace_back(n, v.substr(colon + 1));
+            else
+                o.betweenShots.push_back(
+                    {n, static_cast<float>(std::stod("0." + digits)), v.substr(colon + 1)});
+        } else if (a == "--fps") {
+            if (!value(v))
+                return false;
+            if (!parseNumber(v, 1000, n)) {
+                error = "--fps takes frames a second from 0 to 1000, not '" + v + "'";
+                return false;
+            }
+            o.fps = static_cast<int>(n);
+        } else if (a == "--msaa") {
+            if (!value(v))
+                return false;
+            if (!parseNumber(v, 16, n)) {
+                error = "--msaa takes samples a pixel from 0 to 16, not '" + v + "'";
+                return false;
+            }
+            o.msaa = static_cast<int>(n);
+        } else if (a == "--size") {
+            if (!value(v))
+                return false;
+            size_t x = v.find('x');
+            uint64_t w = 0, h = 0;
+            if (x == std::string::npos || !parseNumber(v.substr(0, x), 8192, w) ||
+                !parseNumber(v.substr(x + 1), 8192, h) || w < 64 || h < 48) {
+                error = "--size takes WIDTHxHEIGHT from 64x48 to 8192x8192, not '" + v + "'";
+                return false;
+            }
+            o.width = static_cast<int>(w);
+            o.height = static_cast<int>(h);
+        } else if (a == "--classic" || a == "--smooth") {
+            o.classic = a == "--classic";
         } else if (a == "--save") {
             if (!value(o.saveFile))
                 return false;
@@ -143,7 +192,7 @@ bool parseHeadlessOptions(int argc, char** argv, HeadlessOptions& o, std::string
         error = "--verify replays its file alone; it takes no --replay or --script";
         return false;
     }
-    if (o.noGl && !o.shots.empty()) {
+    if (o.noGl && (!o.shots.empty() || !o.betweenShots.empty())) {
         error = "--shot needs the GL device; it cannot be used with --no-gl";
         return false;
     }

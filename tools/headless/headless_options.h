@@ -7,6 +7,13 @@
 #include <utility>
 #include <vector>
 
+// A frame `fraction` of the way between step `step` and the next one.
+struct BetweenShot {
+    uint64_t step = 0;
+    float fraction = 0;
+    std::string file;
+};
+
 struct HeadlessOptions {
     std::string replayFile;
     std::string scriptFile;
@@ -16,6 +23,11 @@ struct HeadlessOptions {
     std::string stateLog;
     bool logObstacles = false;
     std::vector<std::pair<uint64_t, std::string>> shots;  // step, PNG file
+    std::vector<BetweenShot> betweenShots;
+    std::optional<bool> classic;    // --classic / --smooth; unset: by the GL renderer
+    int width = 640, height = 480;  // --size WxH: the window's size
+    std::optional<int> fps;         // --fps N: frames between steps, N a second (0: 60)
+    int msaa = 0;                   // --msaa N: samples a pixel in smooth pacing
     std::string saveFile;
     std::string audioOut;
     bool noGl = false;

@@ -23,7 +23,8 @@ bool HeadlessWindow::nextEvent(WindowEvent& event, int32_t timeoutMs) {
     uint32_t target = ticks_.value + static_cast<uint32_t>(timeoutMs);
     if (game.running) {
         uint32_t due = game.lastStepTick + stepMs_;
-        if (static_cast<int32_t>(due - target) > 0)
+        bool waitsForStep = !framesBetweenSteps || target - game.lastStepTick > 30;
+        if (static_cast<int32_t>(due - target) > 0 && waitsForStep)
             target = due;
     }
     uint32_t advance = target - ticks_.value;

@@ -22,6 +22,8 @@ class HeadlessWindow : public WindowServices {
 
     // Called with the number of milliseconds before the virtual clock moves on by them.
     std::function<void(uint32_t)> onAdvance;
+    // Frames are drawn between steps: the clock stops at the frames' ticks too.
+    bool framesBetweenSteps = false;
     // Paint the status lines here as well (the real window, when GL is on).
     WindowServices* statusPainter = nullptr;
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/display_settings.h"
 #include "app/ghost_source.h"
 #include "app/main_loop.h"
 #include "app/record_keeper.h"
@@ -114,10 +115,24 @@ void HeadlessRunner::afterStep() {
     ++steps;
     if (stateLog_)
         std::fprintf(stateLog_, "%s\n", stateLogLine(steps, options_.logObstacles).c_str());
-    for (const auto& [step, file] : options_.shots)
-        if (step == steps && !saveScreenshot(file))
+    for (const auto& [step, file] : options_.shots) {
+        if (step != steps)
+            continue;
+        // Smooth steps draw nothing themselves: the step's frame is the state as it stands.
+        if (smooth)
+            drawFrameBetweenSteps(1.0f);
+        if (!saveScreenshot(file))
             std::fprintf(stderr, "dravik-headless: could not write the screenshot %s\n",
                          file.c_str());
+    }
+    // STEP.FRACTION: the frames after the next step blend from STEP's pose towards it.
+    for (const BetweenShot& shot : options_.betweenShots) {
+        if (shot.step + 1 != steps)
+            continue;
+        if (!drawFrameBetweenSteps(shot.fraction) || !saveScreenshot(shot.file))
+            std::fprintf(stderr, "dravik-headless: could not write the screenshot %s\n",
+                         shot.file.c_str());
+    }
     if (game.replaying)
         replayStarted_ = true;
     deliverScriptUpTo(steps);
@@ -149,6 +164,33 @@ bool HeadlessRunner::prepareRecordsAndGhost() {
         std::fprintf(stderr, "dravik-headless: --ghost: %s\n", message.c_str());
     ghost.enabled = true;
     return true;
+}
+
+void HeadlessRunner::choosePacing() {
+    std::string renderer;
+    if (auto* device = dynamic_cast<GlDevice*>(game.device.get()))
+        renderer = device->rendererName();
+    // Frames between steps are what --fps and a STEP.FRACTION shot ask for; the words on screen
+    // are never drawn in classic mode, so --overlays leaves it too.
+    bool wantsFrames =
+        options_.fps.has_value() || !options_.betweenShots.empty() || options_.overlays;
+    bool classic = options_.classic.value_or(
+        wantsFrames ? false : options_.noGl || isSoftwareRenderer(renderer));
+    smooth = !classic;
+    shellOptions.classic = classic;
+    if (auto* device = dynamic_cast<GlDevice*>(game.device.get())) {
+        // As the game places its picture in a window.
+        device->setLetterbox(smooth);
+        device->setNativeResolution(smooth);
+        if (smooth && options_.msaa > 1 && device->setMultisampling(options_.msaa) < options_.msaa)
+            std::fprintf(stderr, "dravik-headless: %d samples a pixel asked, %d drawn\n",
+                         options_.msaa, device->multisampling());
+    }
+    window_->framesBetweenSteps = smooth;
+    FramePacing pacing;
+    pacing.smooth = smooth;
+    pacing.framesPerSecond = options_.fps.value_or(0) > 0 ? *options_.fps : 60;
+    setFramePacing(pacing);
 }
 
 int HeadlessRunner::run() {
@@ -184,10 +226,8 @@ int HeadlessRunner::run() {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
 
     shellOptions.pauseOnFocusLoss = !options_.noFocusPause;
-    if (options_.overlays) {
-        shellOptions.classic = false;
-        shellOptions.overlays = true;
-    }
+    // The words on screen only when asked, so that pictures of either pace stay the game's own.
+    shellOptions.overlays = options_.overlays;
 
     ticks_.value = options_.startTick;
     window_ = std::make_unique<HeadlessWindow>(ticks_, options_.stepMs);
@@ -207,6 +247,8 @@ int HeadlessRunner::run() {
             std::fprintf(stderr, "dravik-headless: no window for the GL device (try --no-gl)\n");
             return 0;
         }
+        if (options_.width != 640 || options_.height != 480)
+            SDL_SetWindowSize(sdlWindow->handle(), options_.width, options_.height);
         graphics = std::make_unique<GlGraphicsSystem>(sdlWindow->handle());
     }
 
@@ -220,6 +262,9 @@ int HeadlessRunner::run() {
     if (!prepareRecordsAndGhost())
         return 2;
     createProgramObjects();
+    setFramePacing(FramePacing{});
+    setStartedHook([this] { choosePacing(); });
+    setFrameHook([this](uint32_t) { ++frames; });
 
     if (!options_.replayFile.empty()) {
         window_->push({EventType::KeyDown, kVkUp, 0});  // the keyboard
@@ -248,7 +293,10 @@ int HeadlessRunner::run() {
     game.graphicsPlatform = nullptr;
     game.musicPlatform = nullptr;
     game.inputPlatform = nullptr;
+    setStartedHook(nullptr);
+    setFrameHook(nullptr);
+    std::fprintf(stderr, "dravik-headless: %llu steps, %llu frames\n",
+                 static_cast<unsigned long long>(steps), static_cast<unsigned long long>(frames));
     game.textPlatform = nullptr;
-    std::fprintf(stderr, "dravik-headless: %llu steps\n", static_cast<unsigned long long>(steps));
     return code;
 }

@@ -32,10 +32,14 @@ class HeadlessRunner {
 
     HeadlessInput input;
     uint64_t steps = 0;
+    uint64_t frames = 0;  // presented frames
+    bool smooth = false;  // the pacing chosen at start-up
 
   private:
     void deliverScriptUpTo(uint64_t step);
     void afterStep();
+    // Classic or smooth pacing, once the GL renderer is known.
+    void choosePacing();
 
     HeadlessOptions options_;
     VirtualTicks ticks_;
