@@ -36,13 +36,17 @@ Colour4 paled(const Colour4& c) {
 }  // namespace
 
 GhostPose viewerPose(const GameState& state, const GhostPath& path) {
+    return viewerPose(poseOf(state), path);
+}
+
+GhostPose viewerPose(const FlightPose& flight, const GhostPath& path) {
     GhostPose pose;
-    pose.x = path.origin.x - state.targetPositions[0].x;
-    pose.z = path.origin.z - state.targetPositions[0].z;
-    pose.heading = state.heading;
-    pose.bank = state.bank;
-    pose.tumble = state.bumping ? state.drawnTumble : 0.0f;
-    pose.groundLevel = state.groundLevel;
+    pose.x = path.origin.x - flight.targetPositions[0].x;
+    pose.z = path.origin.z - flight.targetPositions[0].z;
+    pose.heading = flight.heading;
+    pose.bank = flight.bank;
+    pose.tumble = flight.bumping ? flight.drawnTumble : 0.0f;
+    pose.groundLevel = flight.groundLevel;
     return pose;
 }
 
@@ -130,15 +134,8 @@ void drawGhost(const GameState& state, const FlightPose& pose) {
     if (index >= path.poses.size())
         return;
     GhostPose at = path.poses[index];
-    // The viewer as this frame draws the player: the field's place from the (blended) first
-    // target, the heading, bank, tumble and ground level of the pose.
-    GhostPose viewer;
-    viewer.x = path.origin.x - pose.targetPositions[0].x;
-    viewer.z = path.origin.z - pose.targetPositions[0].z;
-    viewer.heading = pose.heading;
-    viewer.bank = pose.bank;
-    viewer.tumble = pose.bumping ? pose.drawnTumble : 0.0f;
-    viewer.groundLevel = pose.groundLevel;
+    // The viewer as this frame draws the player (blended between steps).
+    GhostPose viewer = viewerPose(pose, path);
     if (pose.fraction < 1.0f && index > 0)
         at = mixedPose(path.poses[index - 1], at, pose.fraction);
     if (at.x == viewer.x && at.z == viewer.z && at.heading == viewer.heading &&

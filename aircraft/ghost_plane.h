@@ -13,6 +13,9 @@ class PlaneModel;
 // The player's own pose in the terms of a ghost path (its place over the ground measured from the
 // start of `path`).
 GhostPose viewerPose(const GameState& state, const GhostPath& path);
+struct FlightPose;
+// The same for the player as a frame draws it.
+GhostPose viewerPose(const FlightPose& flight, const GhostPath& path);
 
 // The world matrix that puts the plane model (scaled to `modelScale`) where `ghostPose` is, seen
 // from a plane at `viewer`, in the cockpit view or the chase view.
@@ -25,7 +28,6 @@ Matrix ghostWorldMatrix(const GhostPose& ghostPose, const GhostPose& viewer, boo
 void drawGhostPlane(GraphicsDevice& device, const PlaneModel& model, const GhostPose& ghostPose,
                     const GhostPose& viewer, bool cockpitView);
 
-struct FlightPose;
 // The ghost of this run where the flight in `state` is, when it is shown and not exactly where
 // the player's plane is (the intro flies them together). A frame between two steps (a `pose` with
 // a fraction below 1) draws the ghost and the viewer that far between their last two steps.

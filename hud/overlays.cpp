@@ -180,6 +180,14 @@ struct Layout {
     int pixels(int layoutPixels) const { return layoutPixels; }
 };
 
+// One line on its own dark panel: `pad` around it (half of it above and below), from `left`, `top`.
+void drawBoxedLine(OverlayPainter& painter, Texture* line, float left, float top, float pad,
+                   uint32_t colour) {
+    painter.panel(left, top, painter.widthOf(line) + 2 * pad, painter.heightOf(line) + pad,
+                  kPanelColour);
+    painter.text(line, left + pad, top + pad / 2, colour);
+}
+
 // Centred on the picture between y = 104 and 376: under the time digits' rows, above the arrow.
 void drawPausePanel(const GameState& state, OverlayPainter& painter, const Layout& l) {
     std::vector<KeyRow> rows = pausePanelRows(state);
@@ -204,10 +212,7 @@ void drawReplayMark(const GameState& state, OverlayPainter& painter, const Layou
     Texture* mark = painter.line(replayMarkText(*state.flightRecorder), l.pixels(kSmallPixels));
     if (!mark)
         return;
-    const float pad = l.at(7);
-    painter.panel(l.at(10), l.at(10), painter.widthOf(mark) + 2 * pad, painter.heightOf(mark) + pad,
-                  kPanelColour);
-    painter.text(mark, l.at(10) + pad, l.at(10) + pad / 2, kReplayColour);
+    drawBoxedLine(painter, mark, l.at(10), l.at(10), l.at(7), kReplayColour);
 }
 
 // Near the bottom, above where the arrow stands in flight.
@@ -220,9 +225,7 @@ void drawResultHint(const GameState& state, OverlayPainter& painter, const Layou
         return;
     const float pad = l.at(8);
     const float width = painter.widthOf(line) + 2 * pad, height = painter.heightOf(line) + pad;
-    const float top = l.at(404) - height;
-    painter.panel(l.at(320) - width / 2, top, width, height, kPanelColour);
-    painter.text(line, l.at(320) - painter.widthOf(line) / 2, top + pad / 2, kTextColour);
+    drawBoxedLine(painter, line, l.at(320) - width / 2, l.at(404) - height, pad, kTextColour);
 }
 
 // Centred under the replay mark's row, left of the digits.
@@ -231,10 +234,8 @@ void drawNote(OverlayPainter& painter, const Layout& l) {
     if (!line)
         return;
     const float pad = l.at(8);
-    const float width = painter.widthOf(line) + 2 * pad, height = painter.heightOf(line) + pad;
-    const float top = l.at(52);
-    painter.panel(l.at(300) - width / 2, top, width, height, kPanelColour);
-    painter.text(line, l.at(300) - painter.widthOf(line) / 2, top + pad / 2, kKeyColour);
+    const float width = painter.widthOf(line) + 2 * pad;
+    drawBoxedLine(painter, line, l.at(300) - width / 2, l.at(52), pad, kKeyColour);
 }
 
 // Under the time digits at the top right, clear of the large time of a record pass.
@@ -243,10 +244,9 @@ void drawSplit(OverlayPainter& painter, const Layout& l) {
     if (!line)
         return;
     const float pad = l.at(7);
-    const float width = painter.widthOf(line) + 2 * pad, height = painter.heightOf(line) + pad;
-    const float left = l.at(630) - width, top = l.at(64);
-    painter.panel(left, top, width, height, kPanelColour);
-    painter.text(line, left + pad, top + pad / 2, splitBoard.ahead ? kAheadColour : kBehindColour);
+    const float width = painter.widthOf(line) + 2 * pad;
+    drawBoxedLine(painter, line, l.at(630) - width, l.at(64), pad,
+                  splitBoard.ahead ? kAheadColour : kBehindColour);
 }
 
 // Above the hint: the flight's time beside the record, then the four pass times.
