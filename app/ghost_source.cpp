@@ -40,8 +40,13 @@ std::string ghostChoice(const SettingsFile& settings, const CommandLine& command
 }
 
 void toggleGhost(const std::string& bestPath) {
-    if (!(game.halted || game.introActive) || game.gameOver)
+    if (game.gameOver)
         return;
+    if (!(game.halted || game.introActive)) {
+        // In flight the key waits for a pause: said on screen rather than ignored silently.
+        showOverlayNote(kNoteGhostWaits, game.nowTick);
+        return;
+    }
     ghost.enabled = !ghost.enabled;
     std::string message;
     if (ghost.enabled && ghost.source.empty() && !loadGhost(kBestGhost, bestPath, message))

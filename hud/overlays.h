@@ -19,6 +19,7 @@ class TextRenderer;
 
 // The note's text after the key's name.
 constexpr const char* kNoteActsWhenPaused = " acts when paused (F1) or on the result screen";
+constexpr const char* kNoteGhostWaits = "G acts when paused (F1) or in the intro";
 // How long a note stays.
 constexpr uint32_t kNoteMilliseconds = 2000;
 

@@ -214,10 +214,11 @@ TEST_F(GhostTest, GTurnsTheGhostOnAndOffOnlyWhilePausedOrInTheIntro) {
     EXPECT_FALSE(ghost.enabled);
     key(kVkG);
     EXPECT_TRUE(ghost.enabled);
-    // In flight it does nothing; paused it acts.
+    // In flight it only says when it acts; paused it acts.
     harness.finishIntro();
     key(kVkG);
     EXPECT_TRUE(ghost.enabled);
+    EXPECT_EQ(overlayNote.text, kNoteGhostWaits);
     key(kVkF1);
     key(kVkG);
     EXPECT_FALSE(ghost.enabled);
