@@ -197,7 +197,8 @@ done
 # SIGTERM while a dialog is open ends the dialog and the game.
 ./dravik > "$work/term.log" 2>&1 &
 game=$!
-win=$(wait_window Dravik 300) || fail "the window Dravik did not open again"
+win=$(wait_window Dravik 300) || fail "the window Dravik did not open again (its output: \
+$(head -c 400 "$work/term.log"))"
 sleep 2
 xdotool key --window "$win" Up
 sleep 1
@@ -224,7 +225,9 @@ wait $game 2>/dev/null
 mkdir -p "$work/emptybin"
 PATH="$work/emptybin" ./dravik > "$work/nochooser.log" 2>&1 &
 game=$!
-win=$(wait_window Dravik 300) || fail "the window Dravik did not open without zenity"
+win=$(wait_window Dravik 300) || fail "the window Dravik did not open without zenity (game \
+$(kill -0 $game 2>/dev/null && echo running || echo ended); its output: \
+$(head -c 400 "$work/nochooser.log"))"
 sleep 2
 xdotool key --window "$win" Up
 sleep 1
