@@ -40,14 +40,7 @@ GhostPose viewerPose(const GameState& state, const GhostPath& path) {
 }
 
 GhostPose viewerPose(const FlightPose& flight, const GhostPath& path) {
-    GhostPose pose;
-    pose.x = path.origin.x - flight.targetPositions[0].x;
-    pose.z = path.origin.z - flight.targetPositions[0].z;
-    pose.heading = flight.heading;
-    pose.bank = flight.bank;
-    pose.tumble = flight.bumping ? flight.drawnTumble : 0.0f;
-    pose.groundLevel = flight.groundLevel;
-    return pose;
+    return groundPoseOf(flight, path.origin);
 }
 
 Matrix ghostWorldMatrix(const GhostPose& ghostPose, const GhostPose& viewer, bool cockpitView,

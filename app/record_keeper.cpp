@@ -54,10 +54,7 @@ void RecordKeeper::passed(int target) {
 void RecordKeeper::finished() {
     if (!live_)
         return;
-    uint32_t finalTenths = 0;
-    for (int i = 0; i < TargetCount; ++i)
-        if (game.passTimes[i] > finalTenths)
-            finalTenths = game.passTimes[i];
+    uint32_t finalTenths = lastPassTenths(game);
     splitBoard.newRecord = !atStart_.bestFlightTenths || finalTenths < *atStart_.bestFlightTenths;
     if (!keeping || !mergeFlight(records, finalTenths))
         return;

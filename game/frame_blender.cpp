@@ -24,6 +24,9 @@ int FrameBlender::step(uint32_t tick) {
         before_ = poseOf(game);
     resultBlends_ = before == StepPicture::ResultScreen && picture_ == StepPicture::ResultScreen &&
                     !stall && resultPoses_;
+    // Both ends of the result screen's blend are kept once a step; its frames only mix them.
+    if (resultBlends_)
+        resultPoseOf(game, resultScreen, resultPoses_[1]);
     if (picture_ != StepPicture::Nothing)
         shown_ = picture_;
     stepped_ = true;
@@ -32,10 +35,8 @@ int FrameBlender::step(uint32_t tick) {
 }
 
 void FrameBlender::drawBlendedResultScreen(float fraction) const {
-    ResultPose& now = resultPoses_[1];
     ResultPose& blended = resultPoses_[2];
-    resultPoseOf(game, resultScreen, now);
-    blendResultPoses(resultPoses_[0], now, fraction, blended);
+    blendResultPoses(resultPoses_[0], resultPoses_[1], fraction, blended);
     drawResultScreen(game, blended.screen, blended.sparkleX, blended.sparkleY, blended.sparkleZ);
 }
 

@@ -31,8 +31,8 @@ class FrameBlender {
 
   private:
     FlightPose before_;
-    // The result screen before the last step, as it stands, and a frame's blend of the two
-    // (made when the result screen first shows).
+    // The result screen before and after the last step, and a frame's blend of the two (made
+    // when the result screen first shows).
     std::unique_ptr<ResultPose[]> resultPoses_;
     bool resultBlends_ = false;
     StepPicture picture_ = StepPicture::Nothing;

@@ -7,6 +7,7 @@
 #include "aircraft/result_screen.h"
 #include "audio/sound_system.h"
 #include "controls/flight_recorder.h"
+#include "game/flight_pose.h"
 #include "game/frame_step.h"
 #include "game/new_game.h"
 #include "game/random.h"
@@ -35,19 +36,6 @@ class SilentMusicService : public MusicService {
     void closeDown() override {}
 };
 
-// Where the plane is over the ground: every target stands still on it, so the plane has moved by
-// as much as target 0 has moved towards it.
-GhostPose poseOf(const GameState& state, const Vec3& target0AtStart) {
-    GhostPose pose;
-    pose.x = target0AtStart.x - state.targetPositions[0].x;
-    pose.z = target0AtStart.z - state.targetPositions[0].z;
-    pose.heading = state.heading;
-    pose.bank = state.bank;
-    pose.tumble = state.bumping ? state.drawnTumble : 0.0f;
-    pose.groundLevel = state.groundLevel;
-    return pose;
-}
-
 // Keeps the running game aside while the ghost's replay uses the one game state, and puts it back
 // however the replay ends.
 class RunningGameAside {
@@ -71,6 +59,17 @@ class RunningGameAside {
 };
 
 }  // namespace
+
+GhostPose groundPoseOf(const FlightPose& flight, const Vec3& origin) {
+    GhostPose pose;
+    pose.x = origin.x - flight.targetPositions[0].x;
+    pose.z = origin.z - flight.targetPositions[0].z;
+    pose.heading = flight.heading;
+    pose.bank = flight.bank;
+    pose.tumble = flight.bumping ? flight.drawnTumble : 0.0f;
+    pose.groundLevel = flight.groundLevel;
+    return pose;
+}
 
 GhostPath computeGhostPath(const RecordEntry* entries, uint32_t count) {
     GhostPath path;
@@ -100,7 +99,7 @@ GhostPath computeGhostPath(const RecordEntry* entries, uint32_t count) {
         game.gameStartTick = 0;
         const Vec3 target0 = game.targetPositions[0];
         path.origin = target0;
-        path.poses.push_back(poseOf(game, target0));
+        path.poses.push_back(groundPoseOf(poseOf(game), target0));
 
         for (uint64_t step = 1; step <= kStepLimit; ++step) {
             game.nowTick = static_cast<uint32_t>(step * kStepMs);
@@ -108,7 +107,7 @@ GhostPath computeGhostPath(const RecordEntry* entries, uint32_t count) {
             StepPicture picture = moveFrame(cutShort);
             if (picture != StepPicture::Flight)
                 break;
-            path.poses.push_back(poseOf(game, target0));
+            path.poses.push_back(groundPoseOf(poseOf(game), target0));
             for (int i = 0; i < TargetCount; ++i)
                 if (game.targetPassed[i] && !path.passTimes[i])
                     path.passTimes[i] = game.passTimes[i];

@@ -38,6 +38,12 @@ struct GhostPath {
     std::optional<uint32_t> finalTenths;
 };
 
+struct FlightPose;
+// The pose, in a ghost path's terms, of a plane drawn as `flight` says: its place over the ground
+// measured from `origin` (where target 0 stood at the start; every target stands still on the
+// ground, so the plane has moved by as much as target 0 has moved towards it).
+GhostPose groundPoseOf(const FlightPose& flight, const Vec3& origin);
+
 // Replays `count` recorded entries on a game of their own and returns the path. The running game
 // (its state, the random generator, the result screen, every sound) is left exactly as it was.
 // The clock of the replay runs a step every 31 ms from a start at tick 0.

@@ -26,12 +26,16 @@ bool splitFresh(const SplitBoard& board, uint32_t nowTick) {
     return board.active && uint32_t(nowTick - board.shownAt) < kSplitMilliseconds;
 }
 
-std::vector<std::string> resultRecordLines(const GameState& state, const SplitBoard& board) {
-    uint32_t finalTenths = 0;
+uint32_t lastPassTenths(const GameState& state) {
+    uint32_t last = 0;
     for (int i = 0; i < TargetCount; ++i)
-        if (state.targetPassed[i] && state.passTimes[i] > finalTenths)
-            finalTenths = state.passTimes[i];
-    std::string first = "TIME " + tenthsText(finalTenths);
+        if (state.targetPassed[i] && state.passTimes[i] > last)
+            last = state.passTimes[i];
+    return last;
+}
+
+std::vector<std::string> resultRecordLines(const GameState& state, const SplitBoard& board) {
+    std::string first = "TIME " + tenthsText(lastPassTenths(state));
     if (board.newRecord && board.recordTenths)
         first += "   NEW RECORD (was " + tenthsText(*board.recordTenths) + ")";
     else if (board.newRecord)

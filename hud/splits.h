@@ -35,4 +35,6 @@ bool splitFresh(const SplitBoard& board, uint32_t nowTick);
 
 // The lines the result screen shows under its hint: "TIME 52.3   RECORD 50.1" (or "NEW RECORD")
 // and the four pass times.
+// The flight's time: its last pass (0 before any).
+uint32_t lastPassTenths(const GameState& state);
 std::vector<std::string> resultRecordLines(const GameState& state, const SplitBoard& board);
