@@ -5,4 +5,4 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "${1:-$root/build}"
-exec xvfb-run -a -s "-screen 0 1280x1024x24" python3 "$root/bench/smooth_bench.py"
+exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" python3 "$root/bench/smooth_bench.py"

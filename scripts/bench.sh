@@ -101,7 +101,7 @@ if [ "${1:-}" != "--table" ]; then
 
     echo "running the windowed game under Xvfb (~$((flight_seconds + pause_seconds + 12)) s)" >&2
     rm -f "$results/windowed.env"
-    xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/scripts/bench.sh" --windowed
+    xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$root/scripts/bench.sh" --windowed
     load_end=$(cut -d' ' -f1-3 /proc/loadavg)
     printf '%s\n%s\n' "$load_start" "$load_end" > "$results/loadavg.txt"
 fi

@@ -256,7 +256,7 @@ soak_window() {
   cp -r "$build/media" "$work/media"
   local code=0
   SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} DRAVIK_NO_DIALOGS=1 SOAK_MINUTES=$minutes \
-    SOAK_LIMIT_KIB=$limit_kib xvfb-run -a -s "-screen 0 1024x768x24" \
+    SOAK_LIMIT_KIB=$limit_kib xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     bash "$root/scripts/soak.sh" __window-inner "$root/$build/dravik" "$work" || code=$?
   ((code == 0)) || failed=1
   if ((failed == 0)); then rm -rf "$work"; else echo "soak.sh: files kept in $work" >&2; fi
