@@ -101,6 +101,17 @@ void touchObstacles() {
     passObstacles(false);
 }
 
+Matrix placeOnField(const Matrix& local, const Vec3& at, const FlightPose& pose,
+                    const Matrix& headingTurn, bool bumping, float tumbleDegrees) {
+    Matrix world = local * matrixTranslation(at.x, pose.groundLevel, at.z) * headingTurn;
+    if (pose.cockpitView == 1) {
+        world = world * matrixRotationZ(pose.bank * kDegToRad);
+        if (bumping)
+            world = world * matrixRotationX(tumbleDegrees * kDegToRad);
+    }
+    return world;
+}
+
 bool drawObstacles(const GameState& state) {
     return drawObstacles(state, poseOf(state));
 }
@@ -113,16 +124,11 @@ bool drawObstacles(const GameState& state, const FlightPose& pose) {
         const Vec3& p = pose.obstaclePositions[i];
         float radius = state.obstacleRadii[i];
         float height = state.obstacleHeights[i];
-        Matrix world = matrixRotationX(-1.5707964f) * matrixTranslation(0, 0.5f, 0) *
-                       matrixScaling(radius, height, radius) *
-                       matrixTranslation(p.x, pose.groundLevel, p.z) * headingTurn;
-        if (pose.cockpitView == 1) {
-            world = world * matrixRotationZ(pose.bank * kDegToRad);
-            // The whole field tumbles with the tumble the step began with.
-            if (state.bumping)
-                world = world * matrixRotationX(pose.drawnTumble * kDegToRad);
-        }
-        device.setTransform(TransformState::World, world);
+        const Matrix local = matrixRotationX(-1.5707964f) * matrixTranslation(0, 0.5f, 0) *
+                             matrixScaling(radius, height, radius);
+        // The whole field tumbles with the tumble the step began with.
+        device.setTransform(TransformState::World, placeOnField(local, p, pose, headingTurn,
+                                                                state.bumping, pose.drawnTumble));
 
         const Rgb& c = state.obstacleColours[i];
         applyMaterial(device, c.r, c.g, c.b, state.sceneFade, 0);

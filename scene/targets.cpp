@@ -71,14 +71,10 @@ bool drawTargets(const GameState& state, const FlightPose& pose) {
     for (int i = 0; i < TargetCount; ++i) {
         const Vec3& p = pose.targetPositions[i];
         float r = state.targetRadii[i];
-        Matrix world = matrixTranslation(0, 1, 0) * matrixScaling(r, 5 * r, r) *
-                       matrixTranslation(p.x, pose.groundLevel, p.z) * headingTurn;
-        if (pose.cockpitView == 1) {
-            world = world * matrixRotationZ(pose.bank * kDegToRad);
-            if (state.bumping)
-                world = world * matrixRotationX(pose.bumpTumble * kDegToRad);
-        }
-        device.setTransform(TransformState::World, world);
+        const Matrix local = matrixTranslation(0, 1, 0) * matrixScaling(r, 5 * r, r);
+        // The targets tumble with the tumble after the step's turn, unlike the cones.
+        device.setTransform(TransformState::World, placeOnField(local, p, pose, headingTurn,
+                                                                state.bumping, pose.bumpTumble));
 
         const Colour4& c = state.targetColours[i];
         applyMaterial(device, c.r, c.g, c.b, c.a, 1);
