@@ -28,6 +28,7 @@
 #include "game/ghost_path.h"
 #include "game/random.h"
 #include "gfx/math.h"
+#include "headless/runner_helpers.h"
 #include "hud/overlays.h"
 #include "state_log.h"
 
@@ -35,15 +36,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kData = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/";
-const std::string kRunner = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
+using headless_test::kData;
+using headless_test::kRunner;
 // The keyboard flight: a bump starts at step 1099 and the result screen follows step 4778.
 const std::string kKeyboardFlight = kData + "keyboard_flight.dvk";
 const std::string kMouseFlight = kData + "mouse_flight.dvk";
 
 std::string scratch(const std::string& name) {
-    return (fs::temp_directory_path() / ("dravik-ghost-" + std::to_string(::getpid()) + "-" + name))
-        .string();
+    return headless_test::scratchPath("ghost", name);
 }
 
 std::string readFile(const std::string& path) {

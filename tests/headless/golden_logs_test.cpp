@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "headless/runner_helpers.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kRunner = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
-const std::string kData = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/";
+using headless_test::kData;
+using headless_test::kRunner;
 
 std::string scratch(const std::string& name) {
-    return (fs::temp_directory_path() /
-            ("dravik-golden-" + std::to_string(::getpid()) + "-" + name))
-        .string();
+    return headless_test::scratchPath("golden", name);
 }
 
 std::vector<std::string> commandLines(const std::string& command) {

@@ -13,48 +13,16 @@
 #include <vector>
 
 #include "gfx/texture_file.h"
+#include "headless/runner_helpers.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kRunner = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
-const std::string kData = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/";
+using namespace headless_test;
 
 std::string scratch(const std::string& name) {
-    return (fs::temp_directory_path() /
-            ("dravik-flight-" + std::to_string(::getpid()) + "-" + name))
-        .string();
-}
-
-int run(const std::string& args) {
-    std::string command = kRunner + " " + args + " 2>/dev/null";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<std::string> lines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> out;
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-std::string bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// The value of one key in a state-log line (numbers and flags only).
-std::string field(const std::string& line, const std::string& key) {
-    size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos)
-        return "";
-    at += key.size() + 3;
-    size_t end = line.find_first_of(",}", at);
-    return line.substr(at, end - at);
+    return scratchPath("flight", name);
 }
 
 // A line without the fields that differ between a live game and its replay by design: the

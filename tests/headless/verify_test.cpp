@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "headless/runner_helpers.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kRunner = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
-const std::string kData = std::string(DRAVIK_SOURCE_DIR) + "/tests/data/";
+using headless_test::kData;
+using headless_test::kRunner;
 
 struct Verdict {
     int code = -1;
@@ -36,9 +38,7 @@ Verdict verify(const std::string& file) {
 }
 
 std::string scratch(const std::string& name) {
-    return (fs::temp_directory_path() /
-            ("dravik-verify-" + std::to_string(::getpid()) + "-" + name))
-        .string();
+    return headless_test::scratchPath("verify", name);
 }
 
 std::vector<char> bytesOf(const std::string& path) {
