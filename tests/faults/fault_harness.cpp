@@ -18,6 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include "headless/runner_helpers.h"
+
 namespace fs = std::filesystem;
 
 const std::string& runnerPath() {
@@ -262,12 +264,7 @@ bool sanitizerReported(const std::string& err) {
 }
 
 std::string field(const std::string& line, const std::string& key) {
-    size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos)
-        return "";
-    at += key.size() + 3;
-    size_t end = line.find_first_of(",}", at);
-    return line.substr(at, end - at);
+    return headless_test::field(line, key);
 }
 
 std::string describe(const RunResult& r) {
