@@ -23,8 +23,7 @@
 namespace fs = std::filesystem;
 
 const std::string& runnerPath() {
-    static const std::string path = std::string(DRAVIK_BINARY_DIR) + "/dravik-headless";
-    return path;
+    return headless_test::kRunner;
 }
 
 const std::string& gamePath() {

@@ -46,14 +46,9 @@ std::string scratch(const std::string& name) {
     return headless_test::scratchPath("ghost", name);
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A copy of a recording whose count says it ends after `count` frames.
 std::string truncatedCopy(const std::string& from, uint32_t count, const std::string& name) {
-    std::string bytes = readFile(from);
+    std::string bytes = headless_test::bytes(from);
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((count >> (8 * i)) & 0xFF);
     std::string path = scratch(name);
     std::ofstream(path, std::ios::binary) << bytes;
@@ -62,7 +57,7 @@ std::string truncatedCopy(const std::string& from, uint32_t count, const std::st
 
 // A copy of a recording that waits `steps` frames without input before it flies as recorded.
 std::string delayedCopy(const std::string& from, uint32_t steps, const std::string& name) {
-    std::string bytes = readFile(from);
+    std::string bytes = headless_test::bytes(from);
     uint32_t count = 0;
     for (int i = 0; i < 4; ++i) count |= uint32_t(uint8_t(bytes[i])) << (8 * i);
     std::string idle;
@@ -375,7 +370,7 @@ std::string stateLogOf(const std::string& flight, const std::string& ghostFile,
                           " --state-log " + log +
                           (ghostFile.empty() ? "" : " --ghost " + ghostFile) + " 2>/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    std::string text = readFile(log);
+    std::string text = headless_test::bytes(log);
     fs::remove(log);
     return text;
 }
@@ -420,20 +415,20 @@ TEST(KeptRecords, AFinishedLiveFlightWritesThemAndAReplayNever) {
     // The mouse flight flown live: its times, and its recording kept as the best flight.
     ASSERT_EQ(runWithRecords(home, "--script " + kData + "mouse_flight.txt"), 0);
     ASSERT_TRUE(fs::exists(records));
-    EXPECT_EQ(readFile(best), readFile(kMouseFlight));
-    std::string slow = readFile(records);
+    EXPECT_EQ(headless_test::bytes(best), headless_test::bytes(kMouseFlight));
+    std::string slow = headless_test::bytes(records);
     EXPECT_NE(slow.find("\"bestFlightTenths\": 1700"), std::string::npos) << slow;
 
     // The faster keyboard flight replaces it; a replay of the slow one after that changes
     // nothing, and neither does the slow one flown live again.
     ASSERT_EQ(runWithRecords(home, "--script " + kData + "keyboard_flight.txt"), 0);
-    std::string fast = readFile(records);
+    std::string fast = headless_test::bytes(records);
     EXPECT_NE(fast.find("\"bestFlightTenths\": 1381"), std::string::npos) << fast;
-    EXPECT_EQ(readFile(best), readFile(kKeyboardFlight));
+    EXPECT_EQ(headless_test::bytes(best), headless_test::bytes(kKeyboardFlight));
     ASSERT_EQ(runWithRecords(home, "--replay " + kMouseFlight), 0);
     ASSERT_EQ(runWithRecords(home, "--script " + kData + "mouse_flight.txt"), 0);
-    EXPECT_EQ(readFile(records), fast);
-    EXPECT_EQ(readFile(best), readFile(kKeyboardFlight));
+    EXPECT_EQ(headless_test::bytes(records), fast);
+    EXPECT_EQ(headless_test::bytes(best), headless_test::bytes(kKeyboardFlight));
 
     // A live flight with the kept best as its ghost flies exactly as one without.
     std::string plain = scratch("plain.log"), withGhost = scratch("ghost.log");
@@ -443,7 +438,7 @@ TEST(KeptRecords, AFinishedLiveFlightWritesThemAndAReplayNever) {
     ASSERT_EQ(runWithRecords(home, "--log-obstacles --ghost best --script " + kData +
                                        "mouse_flight.txt --state-log " + withGhost),
               0);
-    EXPECT_TRUE(readFile(plain) == readFile(withGhost));
+    EXPECT_TRUE(headless_test::bytes(plain) == headless_test::bytes(withGhost));
     fs::remove_all(home);
     fs::remove(plain);
     fs::remove(withGhost);
