@@ -185,6 +185,7 @@ GlDevice::~GlDevice() {
         glDeleteBuffers(1, &instanceBuffer_);
         glDeleteSamplers(1, &nearestWrap_);
         glDeleteSamplers(1, &linearClamp_);
+        deleteLayer();
     }
     SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(context_);
@@ -256,6 +257,7 @@ void GlDevice::deleteBackBuffer() {
 }
 
 bool GlDevice::makeBackBuffer(const char* who) {
+    onlyCleared_ = false;
     auto storage = [this](GLenum format) {
         if (samples_ > 1)
             glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, format, width_, height_);
@@ -554,6 +556,11 @@ bool GlDevice::setTexture(uint32_t stage, Texture* texture) {
 void GlDevice::forget(const GlTexture* texture) {
     if (std::find(textures_.begin(), textures_.end(), texture) != textures_.end())
         flushDraws();
+    // Another texture may come at the same address.
+    if (layerKey_ && layerKey_->texture == texture) {
+        layerKey_.reset();
+        layerKept_ = false;
+    }
     for (auto& t : textures_)
         if (t == texture)
             t = nullptr;
@@ -599,6 +606,10 @@ bool GlDevice::clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil)
     }
     if (bits)
         glClear(bits);
+    if (flags & kClearTarget) {
+        onlyCleared_ = true;
+        clearedColour_ = colour & 0x00FFFFFF;
+    }
     return true;
 }
 
@@ -892,6 +903,7 @@ bool GlDevice::setVertexFormat(uint32_t fvf) {
 }
 
 const GlSceneUniforms* GlDevice::applyStates(bool points, uint32_t fvf) {
+    onlyCleared_ = false;
     auto state = [this](RenderState s) { return states_[static_cast<int>(s)]; };
     auto flag = [&](RenderState s) { return state(s) != 0; };
     auto real = [&](RenderState s) { return bitsFloat(state(s)); };
@@ -1181,11 +1193,102 @@ bool GlDevice::drawPointList(uint32_t startVertex, uint32_t count) {
     return true;
 }
 
+bool GlDevice::LayerKey::operator==(const LayerKey& other) const {
+    if (clearColour != other.clearColour || texture != other.texture || colour != other.colour ||
+        width != other.width || height != other.height)
+        return false;
+    for (int k = 0; k < 4; ++k) {
+        const SpriteCorner &a = corners[k], &b = other.corners[k];
+        if (a.x != b.x || a.y != b.y || a.w != b.w || a.u != b.u || a.v != b.v)
+            return false;
+    }
+    return true;
+}
+
+void GlDevice::setLayerReuse(bool on) {
+    layerReuse_ = on;
+    layerKey_.reset();
+    layerKept_ = false;
+}
+
+void GlDevice::deleteLayer() {
+    glDeleteFramebuffers(1, &layerFramebuffer_);
+    glDeleteRenderbuffers(1, &layerBuffer_);
+    layerFramebuffer_ = layerBuffer_ = 0;
+    layerWidth_ = layerHeight_ = 0;
+    layerKept_ = false;
+}
+
+bool GlDevice::copyLayer(bool storing) {
+    if (storing && (layerWidth_ != width_ || layerHeight_ != height_)) {
+        deleteLayer();
+        glGenRenderbuffers(1, &layerBuffer_);
+        glBindRenderbuffer(GL_RENDERBUFFER, layerBuffer_);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+        glGenFramebuffers(1, &layerFramebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, layerFramebuffer_);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  layerBuffer_);
+        const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        if (!complete || glGetError() != GL_NO_ERROR) {
+            drainErrors();
+            deleteLayer();
+            return false;
+        }
+        layerWidth_ = width_;
+        layerHeight_ = height_;
+    }
+    if (!layerFramebuffer_ || layerWidth_ != width_ || layerHeight_ != height_)
+        return false;
+    // Same format, same size, pixel for pixel: the copy is exact.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, storing ? framebuffer_ : layerFramebuffer_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, storing ? layerFramebuffer_ : framebuffer_);
+    const GLint w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    if (glGetError() == GL_NO_ERROR)
+        return true;
+    drainErrors();
+    return false;
+}
+
 bool GlDevice::drawSpriteQuad(const GlTexture& texture, const SpriteCorner corners[4],
                               uint32_t colour) {
     if (!inScene_ || !makeCurrent())
         return false;
     flushDraws();
+    const bool overClear = onlyCleared_;
+    onlyCleared_ = false;
+    // Over a back buffer holding only a clear colour, the picture depends on nothing but that
+    // colour and the sprite: the same pair as last time finds it kept (from the second time
+    // on, so that a sprite that changes every frame costs no copies).
+    if (!overClear || !layerReuse_ || samples_ > 1)
+        return drawTexturedQuad(texture, corners, colour);
+    LayerKey key;
+    key.clearColour = clearedColour_;
+    key.texture = &texture;
+    std::copy(corners, corners + 4, key.corners);
+    key.colour = colour;
+    key.width = width_;
+    key.height = height_;
+    const bool again = layerKey_ && *layerKey_ == key;
+    if (again && layerKept_ && copyLayer(false)) {
+        ++reusedLayers_;
+        return true;
+    }
+    const bool drawn = drawTexturedQuad(texture, corners, colour);
+    if (!again) {
+        layerKey_ = key;
+        layerKept_ = false;
+    } else if (drawn) {
+        layerKept_ = copyLayer(true);
+    }
+    return drawn;
+}
+
+bool GlDevice::drawTexturedQuad(const GlTexture& texture, const SpriteCorner corners[4],
+                                uint32_t colour) {
     float vertices[4 * 6];
     for (int k = 0; k < 4; ++k) {
         const SpriteCorner& c = corners[k];

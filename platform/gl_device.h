@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,13 @@ class GlDevice : public GraphicsDevice {
     void setCulling(bool on) { culling_ = on; }
     // Mesh draws left out by culling since the device was made.
     uint64_t culledDraws() const { return culledDraws_; }
+    // On (the default): the picture that a colour clear and one sprite drawn over it make (the
+    // background behind the scene) is kept once the same clear and sprite come twice in a row,
+    // and copied back while they keep coming, which gives the same pixels for less work. Off:
+    // such a sprite is always drawn.
+    void setLayerReuse(bool on);
+    // Frames whose cleared-and-sprite picture was copied back rather than drawn.
+    uint64_t reusedLayers() const { return reusedLayers_; }
 
     // True while the window's own surface is the back buffer: it is never swapped and has the
     // back buffer's size, so present() has nothing to copy.
@@ -169,6 +177,22 @@ class GlDevice : public GraphicsDevice {
     // Hands the waiting draws to GL. Called before anything that changes what they depend on.
     void flushDraws();
     bool drawSpriteQuad(const GlTexture& texture, const SpriteCorner corners[4], uint32_t colour);
+    // A sprite quad blended over the back buffer.
+    bool drawTexturedQuad(const GlTexture& texture, const SpriteCorner corners[4], uint32_t colour);
+    // What a sprite drawn over a back buffer holding only a clear colour depends on.
+    struct LayerKey {
+        uint32_t clearColour = 0;
+        const GlTexture* texture = nullptr;
+        SpriteCorner corners[4] = {};
+        uint32_t colour = 0;
+        uint32_t width = 0, height = 0;
+        bool operator==(const LayerKey& other) const;
+    };
+    // Copies the back buffer's colour into the kept layer (storing) or back; false, with
+    // nothing copied, when GL cannot.
+    bool copyLayer(bool storing);
+    // Deletes the kept layer's GL objects.
+    void deleteLayer();
     void forget(const GlTexture* texture);
     void forget(const GlVertexBuffer* buffer);
     // Puts the recorded states into GL and the uniforms of the scene program they call for, for
@@ -208,6 +232,16 @@ class GlDevice : public GraphicsDevice {
     bool inScene_ = false;
     bool culling_ = true;
     uint64_t culledDraws_ = 0;
+    // The back buffer holds nothing but the colour of its last clear, clearedColour_.
+    bool onlyCleared_ = false;
+    uint32_t clearedColour_ = 0;
+    bool layerReuse_ = true;
+    // The last sprite drawn over a cleared back buffer, and whether the layer holds its picture.
+    std::optional<LayerKey> layerKey_;
+    bool layerKept_ = false;
+    unsigned layerFramebuffer_ = 0, layerBuffer_ = 0;
+    uint32_t layerWidth_ = 0, layerHeight_ = 0;
+    uint64_t reusedLayers_ = 0;
 
     uint32_t states_[static_cast<int>(RenderState::Count)];
     Matrix world_, view_, projection_;
