@@ -717,6 +717,9 @@ bool GlDevice::present() {
         glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
                           scaled ? GL_LINEAR : GL_NEAREST);
     }
+    // Hands the frame to the driver even where a swap does not (a pbuffer, as SDL's offscreen
+    // driver gives): llvmpipe would otherwise keep every frame's commands and their memory.
+    glFlush();
     SDL_GL_SwapWindow(window_);
     // The next frame's instances go to new storage: nothing waits for this frame's draws.
     glBindBuffer(GL_TEXTURE_BUFFER, instanceBuffer_);
