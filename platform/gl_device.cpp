@@ -256,6 +256,18 @@ void GlDevice::deleteBackBuffer() {
     framebuffer_ = colourBuffer_ = depthBuffer_ = resolveFramebuffer_ = resolveBuffer_ = 0;
 }
 
+unsigned GlDevice::makeColourTarget(unsigned& framebuffer, unsigned& renderbuffer) {
+    glGenRenderbuffers(1, &renderbuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffer);
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    return status;
+}
+
 bool GlDevice::makeBackBuffer(const char* who) {
     onlyCleared_ = false;
     auto storage = [this](GLenum format) {
@@ -276,17 +288,8 @@ bool GlDevice::makeBackBuffer(const char* who) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
                               depthBuffer_);
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-    if (status == GL_FRAMEBUFFER_COMPLETE && samples_ > 1) {
-        glGenRenderbuffers(1, &resolveBuffer_);
-        glBindRenderbuffer(GL_RENDERBUFFER, resolveBuffer_);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
-        glGenFramebuffers(1, &resolveFramebuffer_);
-        glBindFramebuffer(GL_FRAMEBUFFER, resolveFramebuffer_);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  resolveBuffer_);
-        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    }
+    if (status == GL_FRAMEBUFFER_COMPLETE && samples_ > 1)
+        status = makeColourTarget(resolveFramebuffer_, resolveBuffer_);
     if (status == GL_FRAMEBUFFER_COMPLETE && glGetError() == GL_NO_ERROR)
         return true;
     std::fprintf(stderr, "%s: the %ux%u back buffer (%d samples) is incomplete (status 0x%x)\n",
@@ -1225,15 +1228,8 @@ void GlDevice::deleteLayer() {
 bool GlDevice::copyLayer(bool storing) {
     if (storing && (layerWidth_ != width_ || layerHeight_ != height_)) {
         deleteLayer();
-        glGenRenderbuffers(1, &layerBuffer_);
-        glBindRenderbuffer(GL_RENDERBUFFER, layerBuffer_);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
-        glGenFramebuffers(1, &layerFramebuffer_);
-        glBindFramebuffer(GL_FRAMEBUFFER, layerFramebuffer_);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  layerBuffer_);
-        const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        const bool complete =
+            makeColourTarget(layerFramebuffer_, layerBuffer_) == GL_FRAMEBUFFER_COMPLETE;
         if (!complete || glGetError() != GL_NO_ERROR) {
             drainErrors();
             deleteLayer();

@@ -157,6 +157,10 @@ class GlDevice : public GraphicsDevice {
     // The device's own back buffer (colour, depth and stencil); false, with the reason on
     // stderr after `who`, and nothing made, when GL cannot make it.
     bool makeBackBuffer(const char* who);
+    // A single-sampled 8-bit colour renderbuffer of the back buffer's size in a framebuffer of
+    // its own (the multisampled picture's resolve target, the kept layer); the back buffer's
+    // framebuffer is bound again afterwards. Returns the new framebuffer's status.
+    unsigned makeColourTarget(unsigned& framebuffer, unsigned& renderbuffer);
     // Moves from the window's surface to a back buffer of the device's own, taking over the
     // picture, when the window no longer has the back buffer's size.
     bool leaveWindowSurface();

@@ -27,9 +27,7 @@ class GlLayerTest : public GlDeviceTest {
         sprite = dev->createSprite();
         texture = dev->createTexture(backgroundImage());
         ASSERT_TRUE(sprite && texture);
-        square = triangles(
-            {{-4, -4, 10}, {-4, 4, 10}, {4, 4, 10}, {-4, -4, 10}, {4, 4, 10}, {4, -4, 10}},
-            {0, 0, -1});
+        square = wall(10, 4);
         ASSERT_TRUE(square);
     }
 

@@ -24,8 +24,7 @@ TEST_F(GlDeviceTest, FramesThatAreOnlyPresentedDoNotPileUp) {
     auto sprite = dev->createSprite();
     auto texture = dev->createTexture(
         argbImage(64, 64, [](uint32_t x, uint32_t y) { return 0xFF000000u | x << 10 | y; }));
-    auto square = triangles(
-        {{-4, -4, 10}, {-4, 4, 10}, {4, 4, 10}, {-4, -4, 10}, {4, 4, 10}, {4, -4, 10}}, {0, 0, -1});
+    auto square = wall(10, 4);
     ASSERT_TRUE(sprite && texture && square);
     // A frame as the game's: a clear, a turning sprite, a hundred mesh draws, the present.
     auto frame = [&](int i) {
