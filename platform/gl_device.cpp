@@ -348,20 +348,22 @@ bool GlDevice::leaveWindowSurface() {
         return false;
     }
     windowIsBackBuffer_ = false;
+    orientOwnBuffer();
     // What the window holds becomes the back buffer's picture, depth and stencil, so that a
     // frame drawn over the last one still finds it.
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
     const GLint w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+    const auto [top, bottom] = pictureRows();
     // (GL copies into a multisampled buffer only by drawing: that one starts black.)
     if (samples_ > 1) {
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     } else {
-        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBlitFramebuffer(0, 0, w, h, 0, bottom, w, top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     }
-    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+    glBlitFramebuffer(0, 0, w, h, 0, bottom, w, top, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
                       GL_NEAREST);
     if (samples_ > 1 || glGetError() != GL_NO_ERROR) {
         // Depth kept differently by the window: start it afresh.
@@ -374,6 +376,21 @@ bool GlDevice::leaveWindowSurface() {
     }
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return true;
+}
+
+void GlDevice::orientOwnBuffer() {
+    topRowFirst_ = clipControl_ && !windowIsBackBuffer_;
+    if (!clipControl_)
+        return;
+    glClipControl(topRowFirst_ ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    // A point sprite's texture coordinates count from the point's top in window rows; turned
+    // over, the picture's top is the lower row.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, topRowFirst_ ? GL_LOWER_LEFT : GL_UPPER_LEFT);
+}
+
+std::array<int, 2> GlDevice::pictureRows() const {
+    const int h = static_cast<int>(height_);
+    return topRowFirst_ ? std::array<int, 2>{0, h} : std::array<int, 2>{h, 0};
 }
 
 std::string GlDevice::rendererName() const {
@@ -412,9 +429,11 @@ bool GlDevice::init() {
     glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
     maxPointSize_ = std::min(kPointSizeMax, pointRange[1]);
 
+    clipControl_ = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
     windowIsBackBuffer_ = windowCanBeBackBuffer();
     if (!windowIsBackBuffer_ && !makeBackBuffer("GlGraphicsSystem::createDevice"))
         return false;
+    orientOwnBuffer();
 
     programs_ = std::make_unique<GlPrograms>();
     if (!programs_->build(kTextureUnit, kInstanceUnit))
@@ -717,7 +736,9 @@ bool GlDevice::present() {
         // Filtering is only needed when the picture is scaled; copied pixel for pixel it
         // gives the same colours, slower.
         const bool scaled = w != static_cast<int>(width_) || h != static_cast<int>(height_);
-        glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
+        // Window rows count from the bottom.
+        const auto [top, bottom] = pictureRows();
+        glBlitFramebuffer(0, bottom, width_, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
                           scaled ? GL_LINEAR : GL_NEAREST);
     }
     // Hands the frame to the driver even where a swap does not (a pbuffer, as SDL's offscreen
@@ -746,6 +767,10 @@ bool GlDevice::readBackBuffer(std::vector<uint32_t>& argb) {
     glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
     if (glGetError() != GL_NO_ERROR)
         return false;
+    if (topRowFirst_) {
+        argb = std::move(rows);
+        return true;
+    }
     // GL keeps the bottom row first.
     argb.resize(rows.size());
     for (uint32_t y = 0; y < height_; ++y)

@@ -232,6 +232,16 @@ class GlDevice : public GraphicsDevice {
     // In native resolution, makes the back buffer the size the drawable asks for now.
     void followDrawable();
     bool windowIsBackBuffer_ = false;
+    // The device's own back buffer keeps its picture top row first, as window surfaces do: GL's
+    // clip control turns the picture over as it is drawn. Rasterized in that order, the picture
+    // has the same pixels in a desktop window as on the window surface (SDL's offscreen driver,
+    // the headless runner, the tests). Off where GL has no clip control, and while the window's
+    // own surface is the back buffer.
+    bool topRowFirst_ = false;
+    bool clipControl_ = false;
+    void orientOwnBuffer();
+    // The GL rows of the back buffer's top and bottom edges: {top, bottom}.
+    std::array<int, 2> pictureRows() const;
     bool ownBufferRefused_ = false;  // GL could not make the back buffer when it was needed
     bool inScene_ = false;
     bool culling_ = true;

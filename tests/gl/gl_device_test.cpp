@@ -1,4 +1,8 @@
 // The GL device's set-up, scene rules, clear, read-back and presentation onto windows of any size.
+#include <cstring>
+#include <random>
+
+#include "gfx/primitive_meshes.h"
 #include "tests/gl/gl_test_support.h"
 
 namespace {
@@ -182,6 +186,104 @@ TEST(GlPresent, AnOffscreenSurfaceOfTheBackBufferSizeIsTheBackBuffer) {
     ASSERT_TRUE(wide.open(800, 450, SDL_WINDOW_OPENGL, false));
     EXPECT_FALSE(wide.device->drawsIntoWindow()) << "stretched at present";
     checkFrameKeptAcrossPresent(*wide.device, "drawing into its own back buffer, stretched");
+}
+
+// Cones and translucent balls lit, fogged and crowded so that many edges meet, and a point sprite
+// of a texture whose four quarters differ; the picture read back.
+std::vector<uint32_t> crowdedPicture(GlDevice& device) {
+    setPlainView(device);
+    device.setRenderState(RenderState::CullMode, kCullCW);
+    device.setRenderState(RenderState::Ambient, 0x404040);
+    device.setRenderState(RenderState::FogEnable, 1);
+    device.setRenderState(RenderState::FogColor, 0xFFFFFF);
+    device.setRenderState(RenderState::FogTableMode, kFogExp);
+    device.setRenderState(RenderState::FogDensity, floatBits(0.004f));
+    device.setRenderState(RenderState::AlphaBlendEnable, 1);
+    device.setRenderState(RenderState::SrcBlend, kBlendSrcAlpha);
+    device.setRenderState(RenderState::DestBlend, kBlendInvSrcAlpha);
+    Light light;
+    light.type = kLightDirectional;
+    light.diffuse = {1, 1, 1, 0};
+    light.direction = {-1, -1, 1};
+    EXPECT_TRUE(device.setLight(0, light) && device.lightEnable(0, true));
+    auto cone = device.createMesh(createCylinderMesh(1.0f, 0.0f, 1.0f, 8, 2));
+    auto ball = device.createMesh(createSphereMesh(1.0f, 12, 12));
+    auto quarters = device.createTexture(argbImage(2, 2, [](uint32_t x, uint32_t y) {
+        const uint32_t c[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+        return c[y * 2 + x];
+    }));
+    auto points = device.createVertexBuffer(sizeof(PointVertex), kFvfPointSprite);
+    EXPECT_TRUE(cone && ball && quarters && points);
+    if (!cone || !ball || !quarters || !points)
+        return {};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(0, 1);
+    device.clear(kClearTarget | kClearZBuffer, 0x00C0A0FF, 1, 0);
+    device.beginScene();
+    for (int i = 0; i < 120; ++i) {
+        const float size = 1.0f + 6.0f * unit(random);
+        device.setTransform(TransformState::World,
+                            matrixScaling(size, size * (0.5f + 2 * unit(random)), size) *
+                                matrixRotationX(6.3f * unit(random)) *
+                                matrixRotationY(6.3f * unit(random)) *
+                                matrixTranslation(60 * unit(random) - 30, 40 * unit(random) - 20,
+                                                  40 * unit(random)));
+        Material m;
+        m.diffuse = {unit(random), unit(random), unit(random), i % 3 == 0 ? 0.5f : 1.0f};
+        m.ambient = m.diffuse;
+        device.setMaterial(m);
+        (i % 3 == 0 ? ball : cone)->drawSubset(0);
+    }
+    // In front of everything, a little off the pixel grid.
+    device.setTransform(TransformState::World, matrixTranslation(0.013f, -0.007f, -15));
+    const PointVertex sprite{0, 0, 0, 0x00FFFFFF, 0, 0};
+    std::memcpy(points->lock(), &sprite, sizeof sprite);
+    points->unlock();
+    device.setRenderState(RenderState::Lighting, 0);
+    device.setRenderState(RenderState::PointSpriteEnable, 1);
+    device.setRenderState(RenderState::PointSize, floatBits(37.0f));
+    device.setTexture(0, quarters.get());
+    device.setStreamSource(0, points.get(), sizeof(PointVertex));
+    device.setVertexFormat(kFvfPointSprite);
+    EXPECT_TRUE(device.drawPointList(0, 1));
+    device.endScene();
+    device.setTexture(0, nullptr);
+    std::vector<uint32_t> picture;
+    EXPECT_TRUE(device.readBackBuffer(picture));
+    return picture;
+}
+
+TEST(GlPresent, ABackBufferOfTheDevicesOwnHoldsTheWindowSurfacesPixels) {
+    // A desktop window's picture is drawn into a back buffer of the device's own; the headless
+    // runner's and the tests' into the window's surface. Both must rasterize alike, edge for
+    // edge, so that what the tests pin is what a player sees.
+    std::vector<uint32_t> onSurface, ownBuffer;
+    {
+        GlTestWindow w;
+        ASSERT_TRUE(w.open(640, 480, SDL_WINDOW_OPENGL, false));
+        if (!w.device->drawsIntoWindow())
+            GTEST_SKIP() << "this video driver's window surface is not the back buffer";
+        onSurface = crowdedPicture(*w.device);
+    }
+    {
+        GlTestWindow w;
+        ASSERT_TRUE(w.open(640, 480, SDL_WINDOW_OPENGL, true));
+        ASSERT_FALSE(w.device->drawsIntoWindow());
+        ownBuffer = crowdedPicture(*w.device);
+    }
+    ASSERT_EQ(onSurface.size(), 640u * 480u);
+    ASSERT_EQ(ownBuffer.size(), onSurface.size());
+    int differing = 0, firstX = -1, firstY = -1;
+    for (size_t i = 0; i < onSurface.size(); ++i)
+        if (onSurface[i] != ownBuffer[i] && differing++ == 0) {
+            firstX = static_cast<int>(i % 640);
+            firstY = static_cast<int>(i / 640);
+        }
+    EXPECT_EQ(differing, 0) << "the first at " << firstX << "," << firstY;
+    // The sprite's red quarter is at its top left, its white one at its bottom right (fogged a
+    // little).
+    EXPECT_TRUE(colourNear(ownBuffer[size_t{230} * 640 + 311], 255, 5, 5, 3));
+    EXPECT_TRUE(colourNear(ownBuffer[size_t{250} * 640 + 330], 255, 255, 255, 3));
 }
 
 TEST(GlPresent, ASurfaceSmallerThanSdlSaysIsNotTheBackBuffer) {
