@@ -186,6 +186,9 @@ int main(int argc, char** argv) {
     // The player's settings, said once on stderr when something in the file is wrong; the
     // command line wins for this run.
     readSettings(options);
+    // Classic mode, asked for or chosen on a software renderer, draws on the game's own thread.
+    if (display.classic.value_or(true))
+        glPreferOneDrawingThread();
     std::string ghostSource = ghostChoice(settingsFile, options);
     // The game's data is found from where the program lies; the working folder stays the
     // player's, so a relative recording path and the file dialogs start from there.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/gl_resources.h"
@@ -95,6 +96,10 @@ void glPrepareWindowAttributes() {
     const bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, offscreen ? 24 : 0);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, offscreen ? 8 : 0);
+}
+
+void glPreferOneDrawingThread() {
+    setenv("LP_NUM_THREADS", "0", 0);
 }
 
 bool GlGraphicsSystem::displayMode() {

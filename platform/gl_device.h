@@ -28,6 +28,13 @@ struct GlSceneUniforms;
 // SDL_CreateWindow(..., SDL_WINDOW_OPENGL).
 void glPrepareWindowAttributes();
 
+// Asks a software GL renderer (Mesa's llvmpipe, which reads LP_NUM_THREADS when GL starts) to
+// draw with the thread that calls GL alone rather than hand each frame to threads of its own:
+// the classic picture is small and comes 32 times a second, and handing it over costs more
+// processor time than it saves. A value the environment already has is kept. Hardware drivers
+// ignore it. Call it before the first window.
+void glPreferOneDrawingThread();
+
 // Draws into a back buffer of its own (a framebuffer object) and shows it on the window at
 // present(). Owns the GL context; textures, buffers, meshes and sprites made by it may outlive it
 // (they then do nothing and report failure).

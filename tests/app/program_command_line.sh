@@ -49,6 +49,11 @@ code=$?
 [ "$code" -eq 2 ] || fail "two recordings: exit code $code"
 grep -q "only one recording" "$scratch/err" || fail "two recordings: $(cat "$scratch/err")"
 
+# The threads of process $1 that llvmpipe names as its own.
+rasterizer_threads() {
+    cat /proc/"$1"/task/*/comm 2>/dev/null | grep -c '^llvmpipe-'
+}
+
 # A recording, a relative path from the folder the game starts in; the game runs four seconds
 # (SDL's offscreen driver) and is ended as the desktop would end it.
 mkdir "$scratch/empty"
@@ -58,6 +63,9 @@ cp "$source_dir/tests/data/keyboard_flight.dvk" "$scratch/empty/flight.dvk"
 pid=$!
 sleep 4
 kill -0 "$pid" 2>/dev/null || { cat "$scratch/game.log" >&2; fail "the game ended by itself"; }
+# On the software renderer the game is in classic mode and draws on its own thread: llvmpipe
+# starts no threads of its own.
+[ "$(rasterizer_threads "$pid")" -eq 0 ] || fail "classic mode: llvmpipe threads are running"
 kill -TERM "$pid"
 wait "$pid"
 code=$?
@@ -75,5 +83,27 @@ kill -TERM "$pid" 2>/dev/null
 wait "$pid"
 grep -q '記録ファイルの読み込みに失敗しました' "$scratch/game.log" ||
     { cat "$scratch/game.log" >&2; fail "no message for a recording that cannot be loaded"; }
+# Smooth mode keeps llvmpipe's threads, and a thread count the environment gives is kept.
+for case in "--smooth:more" "--classic LP_NUM_THREADS=1:1"; do
+    args=${case%%:*} want=${case##*:}
+    set -- $args
+    mode=$1
+    shift
+    (cd "$scratch/empty" && exec env "$@" XDG_CONFIG_HOME="$scratch/config" \
+        SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy DRAVIK_NO_DIALOGS=1 \
+        "$program" "$mode" flight.dvk) >"$scratch/game.log" 2>&1 &
+    pid=$!
+    sleep 4
+    threads=$(rasterizer_threads "$pid")
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid"
+    if [ "$want" = more ]; then
+        [ "$threads" -gt 0 ] || fail "$args: no llvmpipe threads"
+    else
+        [ "$threads" -eq "$want" ] || fail "$args: $threads llvmpipe threads, $want wanted"
+    fi
+done
+
 echo "program_command_line: --help, --version and a bad command line answer without a window;"
-echo "program_command_line: a named recording is loaded from any folder, a missing one is said"
+echo "program_command_line: a named recording is loaded from any folder, a missing one is said;"
+echo "program_command_line: classic mode draws without llvmpipe threads, smooth mode with them"
